@@ -1,0 +1,242 @@
+// Rotating logo: the offset table against a plain scalar formula, its known
+// values and ranges, and frames drawn into a plain screen.
+#include "effects/logo.h"
+#include "flow/screen.h"
+#include "assets.h"
+#include "testkit.h"
+#include <gtest/gtest.h>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+constexpr int64_t FRAME = LOGO_FRAME_ENTRIES;
+
+// Scale and angle terms of one frame, from the same float counters the
+// animation uses, stepped independently of the code under test.
+struct frame_terms { double sa, ca, s; };
+
+const std::vector<frame_terms>& all_frame_terms() {
+    static std::vector<frame_terms> terms = [] {
+        std::vector<frame_terms> t;
+        float a = 0.0f, z = 0.0f;
+        for (int f = 0; f < LOGO_FRAME_COUNT; ++f) {
+            double sz = std::sin(double(z));
+            t.push_back({std::sin(double(a)), std::cos(double(a)), 1.0 / (8.0 * sz)});
+            a = float(double(a) + 0.1);
+            z = float(double(z) + 0.01);
+        }
+        return t;
+    }();
+    return terms;
+}
+
+// What x86 truncation gives: the value when it fits, else INT32_MIN.
+int32_t truncate_like_cpu(double v) {
+    if (!(v > -2147483649.0 && v < 2147483648.0)) return INT32_MIN;
+    return int32_t(v);
+}
+
+// Table entry at index idx, from the formula alone.
+int64_t plain_entry(int64_t idx) {
+    int64_t f = idx / FRAME, rest = idx % FRAME;
+    int64_t pixel = rest / 2;
+    int i = int(pixel / 766), j = int(pixel % 766);
+    const frame_terms& t = all_frame_terms()[size_t(f)];
+    double v = rest % 2 == 0 ? (-t.sa * i) * t.s + (t.ca * j) * t.s
+                             : (t.ca * i) * t.s + (t.sa * j) * t.s;
+    return truncate_like_cpu(v);
+}
+
+int64_t entry(int f, int row, int col, int xy) { return logo_frames[FRAME * f + 2 * (766 * row + col) + xy]; }
+
+// The screen a draw pass must produce, composed from plain_entry.
+std::vector<uint8_t> plain_draw(const std::vector<uint8_t>& before, int64_t pos, int64_t dir) {
+    std::vector<uint8_t> out = before;
+    for (int64_t k = 0; k < LOGO_PIXELS; ++k) {
+        const uint8_t* src = logo_picture + 4 * k;
+        if (src[0] == 0 && src[1] == 0 && src[2] == 0) continue;
+        int32_t x = int32_t(plain_entry(pos + 2 * dir * k));
+        int32_t y = int32_t(plain_entry(pos + 2 * dir * k + dir));
+        if (x < -639 || x > 638 || y < -359 || y > 358) continue;
+        std::memcpy(&out[size_t(4 * ((360 + y) * 1280 + 640 + x))], src, 4);
+    }
+    return out;
+}
+
+// Index of the first logo pixel after `from` whose colour bytes are (non)black.
+int64_t find_logo_pixel(bool black, int64_t from = 0) {
+    for (int64_t k = from; k < LOGO_PIXELS; ++k) {
+        const uint8_t* p = logo_picture + 4 * k;
+        if (((p[0] | p[1] | p[2]) == 0) == black) return k;
+    }
+    return -1;
+}
+
+class LogoTable : public ::testing::Test {
+protected:
+    // Building takes a fraction of a second: once per test program.
+    static void SetUpTestSuite() {
+        ASSERT_TRUE(allocate_logo_frames());
+        build_logo_frames();
+    }
+};
+
+// Swaps in a small all-INT32_MIN table (nothing drawn) for synthetic offsets.
+class LogoSynthetic : public ::testing::Test {
+protected:
+    void SetUp() override {
+        saved = logo_frames;
+        table.assign(size_t(3 * FRAME), int64_t(INT32_MIN));
+        logo_frames = table.data();
+        use_memory_screen(0x11);
+    }
+    void TearDown() override { logo_frames = saved; }
+    void place(int64_t k, int64_t x, int64_t y) {  // pixel k of frame 1, forward
+        table[size_t(FRAME + 2 * k)] = x;
+        table[size_t(FRAME + 2 * k + 1)] = y;
+    }
+    int64_t* saved = nullptr;
+    std::vector<int64_t> table;
+};
+
+}  // namespace
+
+TEST_F(LogoTable, KnownValues) {
+    struct check { int f, row, col; int64_t x, y; };
+    const check checks[] = {{1, 0, 1, 12, 1},          {1, 153, 765, 9323, 2857}, {2, 153, 765, 4496, 1887},
+                            {100, 77, 383, -41, -40},  {157, 153, 765, -95, -18}, {157, 0, 765, -95, 0},
+                            {266, 153, 765, -19, 209}, {266, 0, 765, 21, 205},    {314, 153, 765, 60128, 11038},
+                            {359, 153, 765, 6, 224}};
+    for (const check& c : checks) {
+        SCOPED_TRACE(testing::Message() << "frame " << c.f << " row " << c.row << " col " << c.col);
+        EXPECT_EQ(entry(c.f, c.row, c.col, 0), c.x);
+        EXPECT_EQ(entry(c.f, c.row, c.col, 1), c.y);
+    }
+}
+
+// Frame 0 has an infinite scale, so every entry is INT32_MIN, sign-extended.
+TEST_F(LogoTable, FrameZeroIsAllInt32Min) {
+    int64_t other = 0;
+    for (int64_t i = 0; i < FRAME; ++i) other += logo_frames[i] != int64_t(INT32_MIN);
+    EXPECT_EQ(other, 0);
+}
+
+TEST_F(LogoTable, LaterFramesFiniteAndBounded) {
+    int64_t bad = 0, origin_off = 0;
+    for (int64_t i = FRAME; i < LOGO_TABLE_ENTRIES; ++i) {
+        int64_t v = logo_frames[i];
+        bad += v < -60128 || v > 60128;
+    }
+    for (int f = 1; f < LOGO_FRAME_COUNT; ++f) origin_off += entry(f, 0, 0, 0) != 0 || entry(f, 0, 0, 1) != 0;
+    EXPECT_EQ(bad, 0);
+    EXPECT_EQ(origin_off, 0);
+}
+
+// The vectorised build must equal the scalar formula entry for entry.
+TEST_F(LogoTable, SampledFramesMatchScalarFormula) {
+    const int frames[] = {0, 1, 2, 13, 157, 266, 267, 314, 359};
+    for (int f : frames) {
+        int64_t wrong = 0, first_wrong = -1;
+        for (int64_t i = FRAME * f; i < FRAME * (f + 1); ++i)
+            if (logo_frames[i] != plain_entry(i)) {
+                if (first_wrong < 0) first_wrong = i;
+                ++wrong;
+            }
+        EXPECT_EQ(wrong, 0) << "frame " << f << ", first at " << first_wrong;
+    }
+}
+
+TEST_F(LogoTable, FrameOneForwardMatchesPlainDraw) {
+    const uint8_t* blank = use_memory_screen(0x22);
+    std::vector<uint8_t> before(blank, blank + SCREEN_BYTES);
+    draw_logo_frame(int32_t(FRAME), 1);
+    std::vector<uint8_t> want = plain_draw(before, FRAME, 1);
+    EXPECT_EQ(std::memcmp(screen_pixels, want.data(), SCREEN_BYTES), 0);
+    // Row 0 of frame 1: column 1 sits at offset (12, 1).
+    EXPECT_EQ(entry(1, 0, 1, 0), 12);
+    EXPECT_EQ(entry(1, 0, 1, 1), 1);
+}
+
+TEST_F(LogoTable, MidAndTurningPassesMatchPlainDraw) {
+    struct pass { int64_t pos; int dir; };
+    const pass passes[] = {{100 * FRAME, 1}, {266 * FRAME, 1}, {267 * FRAME, -1}, {200 * FRAME, -1}};
+    for (const pass& p : passes) {
+        SCOPED_TRACE(testing::Message() << "pos " << p.pos << " dir " << p.dir);
+        const uint8_t* blank = use_memory_screen(0x33);
+        std::vector<uint8_t> before(blank, blank + SCREEN_BYTES);
+        draw_logo_frame(int32_t(p.pos), p.dir);
+        std::vector<uint8_t> want = plain_draw(before, p.pos, p.dir);
+        EXPECT_EQ(std::memcmp(screen_pixels, want.data(), SCREEN_BYTES), 0);
+        EXPECT_NE(std::memcmp(screen_pixels, before.data(), SCREEN_BYTES), 0);  // something was drawn
+    }
+}
+
+// Position 0 forward reads only frame 0; position 1 backward reads frame 0
+// except one x: neither puts a pixel on screen.
+TEST_F(LogoTable, PassesOverFrameZeroDrawNothing) {
+    use_memory_screen(0x44);
+    uint64_t before = hash_bytes(screen_pixels, SCREEN_BYTES);
+    draw_logo_frame(0, 1);
+    EXPECT_EQ(hash_bytes(screen_pixels, SCREEN_BYTES), before);
+    draw_logo_frame(int32_t(FRAME), -1);
+    EXPECT_EQ(hash_bytes(screen_pixels, SCREEN_BYTES), before);
+}
+
+TEST_F(LogoSynthetic, EdgeOffsetsDrawnOneBeyondSkipped) {
+    int64_t k = find_logo_pixel(false);
+    ASSERT_GE(k, 0);
+    struct off { int64_t x, y; bool drawn; };
+    const off offs[] = {{-639, 0, true},  {638, 0, true},   {0, -359, true},  {0, 358, true},
+                        {-640, 0, false}, {639, 0, false},  {0, -360, false}, {0, 359, false},
+                        {int64_t(INT32_MIN), 0, false},      {0, 1LL << 33, true}};  // only the low 32 bits count
+    for (const off& o : offs) {
+        SCOPED_TRACE(testing::Message() << o.x << "," << o.y);
+        use_memory_screen(0x11);
+        place(k, o.x, o.y);
+        draw_logo_frame(int32_t(FRAME), 1);
+        int32_t sx = 640 + int32_t(o.x), sy = 360 + int32_t(o.y);
+        int changed = 0;
+        for (int64_t i = 0; i < SCREEN_BYTES; i += 4) changed += std::memcmp(screen_pixels + i, "\x11\x11\x11\x11", 4) != 0;
+        EXPECT_EQ(changed, o.drawn ? 1 : 0);
+        if (o.drawn) {
+            EXPECT_EQ(std::memcmp(screen_pixel(sx, sy), logo_picture + 4 * k, 4), 0);
+        }
+    }
+}
+
+TEST_F(LogoSynthetic, BlackPixelsNeverDrawnWhateverFourthByte) {
+    int64_t k = find_logo_pixel(true);
+    ASSERT_EQ(k, 0);  // column 0 is background
+    EXPECT_NE(logo_picture[3], 0);  // the background's fourth byte is set, yet it must not count
+    for (int64_t b = 0; b < LOGO_PIXELS; b = find_logo_pixel(true, b + 7919)) {
+        if (b < 0) break;
+        place(b, 5, 5);
+    }
+    draw_logo_frame(int32_t(FRAME), 1);
+    EXPECT_EQ(screen_word(645, 365), 0x11111111u);
+}
+
+TEST_F(LogoSynthetic, LaterPixelWinsAndAllFourBytesCopied) {
+    int64_t first = find_logo_pixel(false);
+    int64_t second = first;
+    while (second >= 0 && std::memcmp(logo_picture + 4 * second, logo_picture + 4 * first, 4) == 0)
+        second = find_logo_pixel(false, second + 1);
+    ASSERT_GE(second, 0);
+    place(first, -3, 7);
+    place(second, -3, 7);
+    draw_logo_frame(int32_t(FRAME), 1);
+    EXPECT_EQ(std::memcmp(screen_pixel(637, 367), logo_picture + 4 * second, 4), 0);
+}
+
+// Backward: pixel k takes x from pos - 2k and y from pos - 2k - 1.
+TEST_F(LogoSynthetic, BackwardPassReadsDescendingPairs) {
+    int64_t k = find_logo_pixel(false);
+    int64_t pos = FRAME + 1000;
+    ASSERT_GE(pos - 2 * k - 1, 0);
+    table[size_t(pos - 2 * k)] = 100;
+    table[size_t(pos - 2 * k - 1)] = -50;
+    draw_logo_frame(int32_t(pos), -1);
+    EXPECT_EQ(std::memcmp(screen_pixel(740, 310), logo_picture + 4 * k, 4), 0);
+}
