@@ -1,0 +1,220 @@
+#!/usr/bin/python3
+"""Check the hard rules the intro relies on for the pictures and the font.
+
+Reads title.bgra, logo.bgra and font.txt from assets/ (or from the folder
+given as the only argument); prints one line per failed rule and exits 1 if
+any failed. Run with /usr/bin/python3.
+"""
+import os
+import sys
+from collections import deque
+
+import numpy as np
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(ROOT, "tools"))
+from make_font_preview import load_font  # noqa: E402
+
+ASSETS = sys.argv[1] if len(sys.argv) > 1 else os.path.join(ROOT, "assets")
+failures = []
+
+
+def check(ok, what):
+    if not ok:
+        failures.append(what)
+    return ok
+
+
+def load_bgra(name, w, h):
+    path = os.path.join(ASSETS, name)
+    data = open(path, "rb").read()
+    if not check(len(data) == w * h * 4,
+                 f"{name}: {len(data)} bytes, expected {w * h * 4}"):
+        return None
+    return np.frombuffer(data, dtype=np.uint8).reshape(h, w, 4)
+
+
+def is_red(px):
+    b, g, r = (px[..., i].astype(int) for i in range(3))
+    return (r >= 180) & (g <= 70) & (b <= 70)
+
+
+def check_title():
+    img = load_bgra("title.bgra", 1280, 720)
+    if img is None:
+        return
+    bgr = img[..., :3].astype(int)
+    check((img[..., 3] == 255).all(), "title: fourth byte not 255 everywhere")
+
+    # Corners are far from the X and the plate: exactly the background.
+    for y0, x0 in ((0, 0), (0, 1220), (680, 0), (690, 1240), (300, 0), (300, 1220)):
+        patch = bgr[y0:y0 + 30, x0:x0 + 40]
+        check((patch == 3).all(), f"title: background at ({x0},{y0}) is not (3,3,3)")
+
+    # Plate: exact white bounds (its corners lie under the X, the middles of
+    # its edges do not). Nothing white outside it.
+    white = (bgr == 255).all(axis=2)
+    plate = np.zeros_like(white)
+    plate[248:472, 440:840] = True
+    check(not (white & ~plate).any(), "title: white pixels outside the plate")
+    for x, y, ox, oy in ((640, 248, 0, -1), (640, 471, 0, 1),
+                         (440, 360, -1, 0), (839, 360, 1, 0)):
+        check(white[y, x] and (bgr[y + oy, x + ox] == 3).all(),
+              f"title: plate edge at ({x},{y}) is not a white/background step")
+    check(white[plate].mean() > 0.3, "title: plate is mostly covered")
+
+    # Every pixel off the plate is background, paint, or a blend of the two
+    # (anti-aliasing): green equals blue and red dominates.
+    off = ~plate
+    b, g, r = bgr[..., 0], bgr[..., 1], bgr[..., 2]
+    blend_ok = (np.abs(g - b) <= 1) & (r >= g) & (g <= 25) & (g >= 3)
+    check(blend_ok[off].all(), "title: stray colours off the plate")
+
+    # Blue-grey lettering on the plate.
+    ink = plate & (b > r + 20) & (b < 200) & (np.abs(g - (r + b) // 2) < 20)
+    check(ink.sum() > 5000, f"title: too little blue-grey lettering ({ink.sum()} px)")
+
+    # The X: paint close to (237,20,20), on both diagonals, ends near the
+    # four corner points.
+    red = is_red(bgr)
+    check(((np.abs(r - 237) <= 20) & (g == 20) & (b == 20)).sum() > 60000,
+          "title: too little full-strength red paint")
+    arms = (((194, 84), (1212, 640)), ((1212, 84), (194, 640)))
+    for (x0, y0), (x1, y1) in arms:
+        for t in (0.08, 0.25, 0.4, 0.6, 0.75, 0.9):
+            x, y = int(x0 + (x1 - x0) * t), int(y0 + (y1 - y0) * t)
+            win = red[y - 12:y + 13, x - 12:x + 13]
+            need = 0.15 if t > 0.8 else 0.5  # the brush runs dry at the end
+            check(win.mean() > need, f"title: arm {x0},{y0} not painted near ({x},{y})")
+        for x, y in ((x0, y0), (x1, y1)):
+            win = red[max(0, y - 40):y + 41, max(0, x - 40):x + 41]
+            check(win.any(), f"title: no paint near arm end ({x},{y})")
+    ys, xs = np.nonzero(red)
+    check(140 <= xs.min() <= 240 and 1170 <= xs.max() <= 1260
+          and 40 <= ys.min() <= 120 and 600 <= ys.max() <= 700,
+          f"title: X spans x {xs.min()}..{xs.max()} y {ys.min()}..{ys.max()}")
+
+
+def black_holes(black):
+    """Black pixels not connected (4-neighbour) to the picture border."""
+    h, w = black.shape
+    seen = np.zeros_like(black)
+    q = deque()
+    for y in range(h):
+        for x in (0, w - 1):
+            if black[y, x] and not seen[y, x]:
+                seen[y, x] = True
+                q.append((y, x))
+    for x in range(w):
+        for y in (0, h - 1):
+            if black[y, x] and not seen[y, x]:
+                seen[y, x] = True
+                q.append((y, x))
+    while q:
+        y, x = q.popleft()
+        for ny, nx in ((y - 1, x), (y + 1, x), (y, x - 1), (y, x + 1)):
+            if 0 <= ny < h and 0 <= nx < w and black[ny, nx] and not seen[ny, nx]:
+                seen[ny, nx] = True
+                q.append((ny, nx))
+    return black & ~seen
+
+
+def check_logo():
+    img = load_bgra("logo.bgra", 766, 154)
+    if img is None:
+        return
+    bgr = img[..., :3].astype(int)
+    check((img[..., 3] == 255).all(), "logo: fourth byte not 255 everywhere")
+    black = (bgr == 0).all(axis=2)
+    check(black[:, 0].all(), "logo: column 0 is not all black")
+    check(black[:4].all() and black[-4:].all() and black[:, :4].all()
+          and black[:, -4:].all(), "logo: black frame of 4 px is broken")
+
+    # The generator's own art mask: all art pixels non-black, rest black.
+    import make_logo
+    art = make_logo_mask(make_logo)
+    check((~black[art]).all(), f"logo: {int(black[art].sum())} black pixels inside the art")
+    check(black[~art].all(), "logo: non-black pixels outside the art mask")
+
+    # Independent of the generator: no black hole enclosed by artwork.
+    holes = black_holes(black)
+    check(not holes.any(), f"logo: {int(holes.sum())} enclosed black pixels")
+
+    b, g, r = bgr[..., 0], bgr[..., 1], bgr[..., 2]
+    check(art.mean() > 0.5, "logo: artwork covers too little of the picture")
+    light = (b > 200) & (g > 140) & (r < b)
+    check(light.sum() > 8000, f"logo: too few light-blue letter pixels ({light.sum()})")
+    navy = (b > r) & (b < 90) & (r < 40) & ~black
+    check(navy.sum() > 10000, "logo: too little dark-blue smoke/outline")
+    cy, cx = 77, 383
+    core = bgr[cy - 8:cy + 8, cx - 8:cx + 8]
+    check((core >= 240).all(axis=2).any(), "logo: no white flare in the middle")
+
+
+def make_logo_mask(mod):
+    """Recompute the art mask exactly as the generator does."""
+    W, H = mod.W, mod.H
+    yy, xx = np.mgrid[0:H, 0:W].astype(np.float64) + 0.5
+    dens, _ = mod.smoke_density(xx, yy)
+    _, streaks = mod.flare(xx, yy)
+    d = np.min([mod.stroke_distance(xx, yy, s) for s in mod.STROKES], axis=0)
+    all_cov = np.clip(0.5 - (d - mod.OUTLINE_W), 0.0, 1.0)
+    return (dens > 0.04) | (all_cov > 0.0) | (streaks * 255 > 3)
+
+
+def check_font():
+    order = "ABCDEFGHIJKLMNOPQRSTUVWXYZ!.?@"
+    path = os.path.join(ASSETS, "font.txt")
+    try:
+        font = load_font(path)
+    except ValueError as e:
+        check(False, f"font: {e}")
+        return
+    headers = [ln.strip()[1] for ln in open(path) if ln.startswith("[")]
+    check("".join(headers) == order, f"font: glyph order is {''.join(headers)!r}")
+    for ch in order:
+        if not check(ch in font, f"font: missing glyph {ch!r}"):
+            continue
+        g = font[ch]
+        rows = np.nonzero(g.any(axis=1))[0]
+        cols = np.nonzero(g.any(axis=0))[0]
+        if not check(len(rows) > 0, f"font: glyph {ch!r} is empty"):
+            continue
+        lo, hi = {"Q": (9, 23), "@": (4, 12), ".": (18, 20)}.get(ch, (9, 20))
+        check(rows.min() >= lo and rows.max() <= hi,
+              f"font: {ch!r} ink in rows {rows.min()}..{rows.max()}, allowed {lo}..{hi}")
+        check(cols.max() <= 13, f"font: {ch!r} has ink in column 14")
+        if ch.isalpha():
+            check(rows.min() == 9 and g[20].any(),
+                  f"font: {ch!r} does not fill the capital height (rows 9-20)")
+            # Bold: some horizontal run of 3 ink pixels in most rows.
+            runs = sum(1 for y in range(9, 21) if "###" in "".join(
+                "#" if v else "." for v in g[y]))
+            check(runs >= 6, f"font: {ch!r} strokes look thinner than 3 px")
+    if "Q" in font:
+        check(font["Q"][23].any(), "font: Q's tail does not reach row 23")
+    for ch in "!?":
+        if ch in font:
+            g = font[ch]
+            gap = [y for y in range(10, 20) if not g[y].any()]
+            check(gap and g[20].any(), f"font: {ch!r} lacks a separate dot at the bottom")
+    if "!" in font:
+        widths = [int(font["!"][y].sum()) for y in range(9, 21) if font["!"][y].any()]
+        bar = widths[:-3]
+        check(bar == sorted(bar, reverse=True) and bar[0] > bar[-1],
+              "font: '!' bar does not narrow downwards")
+
+
+def main():
+    check_title()
+    check_logo()
+    check_font()
+    for f in failures:
+        print("FAIL", f)
+    if failures:
+        sys.exit(1)
+    print("all asset checks passed")
+
+
+if __name__ == "__main__":
+    main()
