@@ -1,0 +1,29 @@
+// The whole run: precomputation, window, title, credits, music, main loop and
+// the hand-over to the end screen.
+#pragma once
+#include <cstdint>
+
+constexpr int32_t LOGO_TURN_POS = 62758079;   // beyond this the logo runs backwards
+
+extern const char* const credits_lines[5];
+extern const int credits_line_y[5];
+
+// Runs the intro; 0 on every normal path, 1 when SDL cannot give a window or
+// surface or when start-up memory cannot be had.
+int demo_main();
+
+// Builds every table before the window opens: resets plasma_tick and
+// scroll_pos, then the scroll strip, logo_frames, palette, field and phase.
+// False (after one line on standard error) when memory cannot be had.
+bool precompute_all();
+
+// Moves the logo animation on by one frame and turns it at either end.
+void step_logo_animation(int32_t* logo_frame_pos, int32_t* logo_direction);
+
+// Outcome of the exit tests at the end of a main-loop pass.
+enum main_loop_exit { MAIN_LOOP_CONTINUE, MAIN_LOOP_TO_END_SCREEN, MAIN_LOOP_QUIT };
+
+struct wall_time;
+union SDL_Event;
+// The exit tests in their order: time limit, one polled key press, music end.
+main_loop_exit main_loop_exit_test(const wall_time* scene_start, SDL_Event* event);

@@ -1,0 +1,26 @@
+// Controls of the null platform driver: a virtual clock that moves only when
+// the program reads it or sleeps, so a whole run takes no real time.
+#pragma once
+#include <cstdint>
+
+struct null_platform_counters {
+    uint64_t wall_reads;
+    uint64_t tick_reads;
+    uint64_t sleeps;        // every platform_sleep_ms call
+    uint64_t yields;        // the zero-millisecond ones among them
+    uint64_t polls;         // platform_poll_event calls
+    uint64_t events_taken;  // polls that took an event
+};
+
+extern null_platform_counters null_counters;
+
+// Sets virtual time: wall clock in microseconds since 1970 and the tick counter.
+void null_clock_set(int64_t wall_us, uint32_t ticks_ms);
+int64_t null_clock_wall_us();
+
+// How far virtual time moves on each kind of call (microseconds).
+void null_clock_steps(int64_t per_tick_read, int64_t per_yield, int64_t per_wall_read);
+
+// Back to the defaults: 1 ms per tick read, 500 us per yield, 0 per wall read,
+// wall clock at 1,800,000,000.0 s, ticks at 0; counters zeroed.
+void null_platform_reset();

@@ -1,0 +1,18 @@
+// Everything the main scene reads is built here, before the window opens.
+#include "effects/logo.h"
+#include "effects/plasma.h"
+#include "flow/demo.h"
+#include "text/scroller.h"
+
+bool precompute_all() {
+    plasma_tick = 0;
+    scroll_pos = 0;
+    if (!obtain_scroll_strip()) return false;
+    render_scroll_strip(scroll_text);
+    if (!allocate_logo_frames()) return false;
+    build_logo_frames();
+    build_plasma_palette();
+    build_plasma_field();
+    build_plasma_phase();
+    return true;
+}

@@ -1,0 +1,21 @@
+// The tune: played once from the embedded MP3 bytes through the mixer. When no
+// audio device can be opened, or the tune will not load or play, the run goes on
+// silently on a clock of our own that keeps the tune's timing.
+#pragma once
+#include <SDL_mixer.h>
+
+constexpr double MUSIC_SECONDS = 166.56;
+
+// Opens the audio output, loads the tune from memory and starts it; returns
+// once it plays (or once silent mode has been chosen, with one line on stderr).
+Mix_Music* start_music();
+
+// Non-zero while the tune plays (or, silently, until its length has passed or
+// a requested fade-out has run out).
+int music_playing();
+
+// Fades the tune out over ms; a repeated request continues the fade under way.
+void music_fade_out(int ms);
+
+// True when the run plays without sound.
+bool music_is_silent();

@@ -1,0 +1,36 @@
+#include "testkit.h"
+#include "flow/screen.h"
+#include <cstring>
+#include <vector>
+
+static std::vector<uint8_t>& memory_screen() {
+    static std::vector<uint8_t> bytes(SCREEN_BYTES);
+    return bytes;
+}
+
+uint8_t* use_memory_screen(uint8_t fill) {
+    std::vector<uint8_t>& bytes = memory_screen();
+    std::memset(bytes.data(), fill, bytes.size());
+    screen_pixels = bytes.data();
+    return bytes.data();
+}
+
+SDL_Surface* memory_screen_surface() {
+    static SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(
+        memory_screen().data(), SCREEN_W, SCREEN_H, 32, SCREEN_PITCH, SDL_PIXELFORMAT_RGB888);
+    return surface;
+}
+
+uint8_t* screen_pixel(int x, int y) { return screen_pixels + 4 * (x + SCREEN_W * y); }
+
+uint32_t screen_word(int x, int y) {
+    uint32_t w;
+    std::memcpy(&w, screen_pixel(x, y), 4);
+    return w;
+}
+
+uint64_t hash_bytes(const uint8_t* bytes, size_t n) {
+    uint64_t h = 1469598103934665603ull;
+    for (size_t i = 0; i < n; ++i) h = (h ^ bytes[i]) * 1099511628211ull;
+    return h;
+}
