@@ -725,6 +725,41 @@ def test_mixer_logic():
     _check(both.max() <= 1.0 + 1e-6 and both.min() >= -1e-6, "gate stays within 0..1")
 
 
+def test_block_independence():
+    """Phase, noise and filter state carry across blocks: block size must not matter."""
+    rng = np.random.default_rng(7)
+    r = Regs(90)
+    r.per[:] = rng.integers(20, 3000, (3, 90))
+    r.vol[:] = rng.integers(0, 16, (3, 90))
+    r.ten[:] = rng.random((3, 90)) < 0.8
+    r.nen[:] = rng.random((3, 90)) < 0.3
+    r.nper[:] = rng.integers(1, 32, 90)
+    a = Renderer().render(r, block=90)
+    b = Renderer().render(r, block=7)
+    _check(a.shape == b.shape == (2, 90 * SPF), "rendered length")
+    _check(np.max(np.abs(a - b)) < 1e-5, "block seams differ by %g" % np.max(np.abs(a - b)))
+
+
+def test_tape_path():
+    n = 4 * FS
+    h = tape_hiss(n)
+    _check(abs(20 * np.log10(np.sqrt(np.mean(h ** 2))) + 48) < 0.1, "hiss level")
+    spec = np.abs(np.fft.rfft(h[0])) ** 2
+    f = np.fft.rfftfreq(n, 1.0 / FS)
+    _check(spec[f < 200].mean() < 0.05 * spec[(f > 3000) & (f < 6000)].mean(), "hiss is shaped")
+    t = np.arange(n) / FS
+    x = np.stack([np.full(n, 0.5) + 0.3 * np.sin(2 * np.pi * 1000 * t)] * 2)
+    y = fft_filter(x)[:, FS:-FS]
+    _check(abs(y.mean()) < 1e-3, "DC removed")
+    _check(abs(np.abs(y).max() - 0.3) < 0.01, "1 kHz passes")
+    w = tape_wow(x)
+    _check(w.shape == x.shape, "wow keeps length")
+    _check(np.abs(w - x).max() > 0.01, "wow moves the signal at all")
+    z = np.append(np.diff(np.sign(w[0] - 0.5)) != 0, False)
+    cycles = z.reshape(-1, FS // 2).sum(axis=1) / 2.0
+    _check(np.all(np.abs(cycles / 500.0 - 1) < 0.002), "wow stays a hint: %r" % cycles)
+
+
 def test_notation_and_song():
     for phrase in ALL_PHRASES:
         for bar in phrase:
@@ -792,7 +827,8 @@ def test_frame_check():
 
 def selftest():
     tests = [test_pitch_and_levels, test_lfsr, test_bandlimited_tone, test_mixer_logic,
-             test_notation_and_song, test_tag_layout, test_frame_check]
+             test_block_independence, test_tape_path, test_notation_and_song,
+             test_tag_layout, test_frame_check]
     for t in tests:
         t()
         print("ok", t.__name__)
