@@ -87,21 +87,38 @@ void build_logo_frames_into(int64_t* table) {
 
 void build_logo_frames() { build_logo_frames_into(logo_frames); }
 
+// Indices of the logo's non-black pixels in picture order (about 58% of it),
+// so drawing touches neither the black ones nor their table entries.
+static uint32_t logo_opaque[LOGO_PIXELS];
+static int32_t logo_opaque_count = -1;
+
+// The picture is constant, so the list is made on the first draw only.
+static void list_opaque_pixels() {
+    int32_t n = 0;
+    for (int32_t k = 0; k < LOGO_PIXELS; ++k) {
+        const uint8_t* p = logo_picture + 4 * k;
+        if (p[0] | p[1] | p[2]) logo_opaque[n++] = uint32_t(k);
+    }
+    logo_opaque_count = n;
+}
+
 // Copies the logo's non-black pixels to the centre plus the frame's offsets.
-// Offsets outside the visible window (one pixel short of each edge) and black
-// pixels are skipped; later picture pixels overwrite earlier ones.
+// Offsets outside the visible window (one pixel short of each edge) are
+// skipped; later picture pixels overwrite earlier ones.
 void draw_logo_frame(int32_t logo_frame_pos, int32_t logo_direction) {
+    if (logo_opaque_count < 0) list_opaque_pixels();
     const int64_t d = logo_direction;
     const int64_t* xs = logo_frames + logo_frame_pos;
     const int64_t* ys = xs + d;
     const int64_t step = 2 * d;
-    uint8_t* screen = screen_pixels;
-    for (int64_t k = 0; k < LOGO_PIXELS; ++k) {
-        const uint8_t* src = logo_picture + 4 * k;
-        if ((src[0] | src[1] | src[2]) == 0) continue;
-        int32_t x = int32_t(xs[step * k]);
-        int32_t y = int32_t(ys[step * k]);
-        if (x < -639 || x > 638 || y < -359 || y > 358) continue;
-        std::memcpy(screen + 4 * (int64_t(SCREEN_W) * (360 + y) + 640 + x), src, 4);
+    uint8_t* centre = screen_pixels + 4 * (int64_t(SCREEN_W) * 360 + 640);
+    const int32_t n = logo_opaque_count;
+    for (int32_t m = 0; m < n; ++m) {
+        const int64_t k = logo_opaque[m];
+        const int32_t x = int32_t(xs[step * k]);
+        const int32_t y = int32_t(ys[step * k]);
+        // -639..638 and -359..358 as one unsigned range test each.
+        if (uint32_t(x) + 639u > 1277u || uint32_t(y) + 359u > 717u) continue;
+        std::memcpy(centre + 4 * (int64_t(SCREEN_W) * y + x), logo_picture + 4 * k, 4);
     }
 }
