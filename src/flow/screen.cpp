@@ -32,6 +32,8 @@ bool attach_screen(SDL_Surface* surface) {
     return false;
 }
 
+bool screen_is_direct() { return own_screen == nullptr || screen_pixels != own_screen_memory; }
+
 SDL_Rect letterbox_rect(int dst_w, int dst_h) {
     // Widest 16:9 rectangle that fits, in whole pixels, centred.
     int w = dst_w, h = int(int64_t(dst_w) * SCREEN_H / SCREEN_W);

@@ -22,6 +22,9 @@ bool surface_has_screen_layout(const SDL_Surface* surface);
 // layout differs. Returns true when drawing goes straight into the surface.
 bool attach_screen(SDL_Surface* surface);
 
+// True while drawing goes straight into the window surface.
+bool screen_is_direct();
+
 // Makes the current screen visible: scales our own buffer onto the surface
 // first when one is in use, then updates the window surface.
 void present_screen(SDL_Window* window);

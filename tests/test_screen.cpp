@@ -1,0 +1,130 @@
+// The screen buffer: whole-picture copies, the clear, and drawing into a
+// buffer of our own when the window surface has another layout.
+#include "assets.h"
+#include "flow/screen.h"
+#include "testkit.h"
+#include <cstring>
+#include <gtest/gtest.h>
+#include <vector>
+
+namespace {
+
+TEST(PictureCopies, TitleCopyIsByteExactFourthBytesIncluded) {
+    use_memory_screen(0x5A);
+    copy_title_picture();
+    EXPECT_EQ(std::memcmp(screen_pixels, title_picture, SCREEN_BYTES), 0);
+}
+
+TEST(PictureCopies, ClearPaintsEveryPixelTheSurfaceBlack) {
+    use_memory_screen(0xA7);
+    SDL_Surface* surface = memory_screen_surface();
+    clear_screen(surface);
+    uint32_t black = SDL_MapRGB(surface->format, 0, 0, 0);
+    for (int y = 0; y < SCREEN_H; ++y)
+        for (int x = 0; x < SCREEN_W; ++x) ASSERT_EQ(screen_word(x, y), black) << x << "," << y;
+}
+
+TEST(PictureCopies, PictureBlockWritesExactlyItsRectangle) {
+    uint8_t* screen = use_memory_screen(0x33);
+    std::vector<uint8_t> before(screen, screen + SCREEN_BYTES);
+    draw_picture_block(200, 200, 766, 0);
+    EXPECT_EQ(std::memcmp(screen, before.data(), SCREEN_BYTES), 0) << "h = 0 draws nothing";
+
+    draw_picture_block(200, 200, 766, 154);
+    for (int y = 0; y < SCREEN_H; ++y)
+        for (int x = 0; x < SCREEN_W; ++x) {
+            bool inside = x >= 200 && x <= 965 && y >= 200 && y <= 353;
+            const uint8_t* expected =
+                inside ? logo_picture + 4 * ((x - 200) + LOGO_W * (y - 200)) : &before[4 * (x + SCREEN_W * y)];
+            ASSERT_EQ(std::memcmp(screen_pixel(x, y), expected, 4), 0) << x << "," << y;
+        }
+}
+
+TEST(ScreenLayout, OnlyTheExactLayoutIsDrawnIntoDirectly) {
+    struct Case { int w, h, pitch; uint32_t format; bool direct; };
+    const Case cases[] = {
+        {1280, 720, 5120, SDL_PIXELFORMAT_RGB888, true},
+        {1280, 720, 5120, SDL_PIXELFORMAT_ARGB8888, true},   // same bytes, alpha in the fourth
+        {1280, 720, 5184, SDL_PIXELFORMAT_RGB888, false},    // padded rows
+        {1280, 720, 5120, SDL_PIXELFORMAT_BGR888, false},    // red and blue swapped
+        {1024, 768, 4096, SDL_PIXELFORMAT_RGB888, false},    // the dummy driver
+        {1920, 1080, 7680, SDL_PIXELFORMAT_RGB888, false},   // a desktop that kept its mode
+        {1280, 720, 3840, SDL_PIXELFORMAT_RGB24, false},
+    };
+    for (const Case& c : cases) {
+        std::vector<uint8_t> memory(size_t(c.pitch) * c.h);
+        SDL_Surface* s = SDL_CreateRGBSurfaceWithFormatFrom(memory.data(), c.w, c.h, 32, c.pitch, c.format);
+        ASSERT_NE(s, nullptr) << SDL_GetError();
+        EXPECT_EQ(surface_has_screen_layout(s), c.direct) << c.w << "x" << c.h << " pitch " << c.pitch;
+        EXPECT_EQ(attach_screen(s), c.direct);
+        EXPECT_EQ(screen_pixels == memory.data(), c.direct);
+        SDL_FreeSurface(s);
+    }
+}
+
+TEST(ScreenLayout, LetterboxKeepsTheAspectAndCentres) {
+    auto rect = [](int w, int h) {
+        SDL_Rect r = letterbox_rect(w, h);
+        return std::vector<int>{r.x, r.y, r.w, r.h};
+    };
+    EXPECT_EQ(rect(1280, 720), (std::vector<int>{0, 0, 1280, 720}));
+    EXPECT_EQ(rect(1024, 768), (std::vector<int>{0, 96, 1024, 576}));
+    EXPECT_EQ(rect(1920, 1080), (std::vector<int>{0, 0, 1920, 1080}));
+    EXPECT_EQ(rect(1920, 1200), (std::vector<int>{0, 60, 1920, 1080}));
+    EXPECT_EQ(rect(2560, 1080), (std::vector<int>{320, 0, 1920, 1080}));
+}
+
+// Presents our own screen onto a surface of another layout and returns the
+// surface's pixel at (x, y) as red, green, blue.
+struct Presented {
+    std::vector<uint8_t> memory;
+    SDL_Surface* surface;
+    Presented(int w, int h, uint32_t format) : memory(size_t(w) * h * 4) {
+        surface = SDL_CreateRGBSurfaceWithFormatFrom(memory.data(), w, h, 32, w * 4, format);
+        std::memset(memory.data(), 0x77, memory.size());  // stale content must not survive
+    }
+    ~Presented() { SDL_FreeSurface(surface); }
+    std::vector<int> rgb(int x, int y) const {
+        uint32_t p;
+        std::memcpy(&p, memory.data() + 4 * (x + surface->w * y), 4);
+        uint8_t r, g, b;
+        SDL_GetRGB(p, surface->format, &r, &g, &b);
+        return {r, g, b};
+    }
+};
+
+TEST(ScreenLayout, OwnBufferIsScaledCentredWithBlackAround) {
+    Presented small(1024, 768, SDL_PIXELFORMAT_RGB888);
+    ASSERT_FALSE(attach_screen(small.surface));
+    // Left half red, right half green, in our buffer's byte order.
+    for (int y = 0; y < SCREEN_H; ++y)
+        for (int x = 0; x < SCREEN_W; ++x) {
+            uint8_t* p = screen_pixels + 4 * (x + SCREEN_W * y);
+            p[0] = 0, p[1] = x < 640 ? 0 : 255, p[2] = x < 640 ? 255 : 0, p[3] = 255;
+        }
+    present_screen(nullptr);  // the update of a missing window fails harmlessly
+    EXPECT_EQ(small.rgb(0, 0), (std::vector<int>{0, 0, 0}));
+    EXPECT_EQ(small.rgb(1023, 95), (std::vector<int>{0, 0, 0}));
+    EXPECT_EQ(small.rgb(0, 96), (std::vector<int>{255, 0, 0}));
+    EXPECT_EQ(small.rgb(500, 400), (std::vector<int>{255, 0, 0}));
+    EXPECT_EQ(small.rgb(530, 400), (std::vector<int>{0, 255, 0}));
+    EXPECT_EQ(small.rgb(1023, 671), (std::vector<int>{0, 255, 0}));
+    EXPECT_EQ(small.rgb(1023, 672), (std::vector<int>{0, 0, 0}));
+
+    // Another byte order: the colours still come out right.
+    Presented large(1920, 1080, SDL_PIXELFORMAT_BGR888);
+    ASSERT_FALSE(attach_screen(large.surface));
+    copy_title_picture();
+    present_screen(nullptr);
+    for (int y : {0, 400, 1079})
+        for (int x : {0, 700, 1919}) {
+            const uint8_t* src = title_picture + 4 * (x * 2 / 3 + SCREEN_W * (y * 2 / 3));
+            EXPECT_EQ(large.rgb(x, y), (std::vector<int>{src[2], src[1], src[0]})) << x << "," << y;
+        }
+
+    // The clear goes to our own buffer, not to the window surface.
+    clear_screen(large.surface);
+    for (int i = 0; i < SCREEN_W * SCREEN_H; ++i) ASSERT_EQ(screen_pixels[4 * i + 2], 0);
+}
+
+}  // namespace

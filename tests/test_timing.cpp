@@ -1,0 +1,210 @@
+// Clocks, waits, frame pacing and the main loop's bookkeeping, on the null
+// driver's virtual clock.
+#include "effects/logo.h"
+#include "flow/demo.h"
+#include "flow/platform.h"
+#include "flow/platform_null.h"
+#include "flow/timing.h"
+#include "music/music.h"
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr int64_t SECOND = 1000000;
+constexpr int64_t BASE = int64_t(1800000000) * SECOND;
+
+class Clock : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(SDL_Init(SDL_INIT_EVENTS), 0) << SDL_GetError();
+        null_platform_reset();
+        SDL_FlushEvents(0, 0xFFFFFFFF);
+    }
+    void TearDown() override { SDL_Quit(); }
+
+    static void push(uint32_t type) {
+        SDL_Event e{};
+        e.type = type;
+        ASSERT_EQ(SDL_PushEvent(&e), 1);
+    }
+    // Runs a wait that starts at wall time `start_us` and returns how long it
+    // lasted on the virtual clock.
+    static int64_t wait_from(int64_t start_us, int32_t limit) {
+        null_clock_set(start_us, 0);
+        wall_time start;
+        get_wall_time(&start);
+        SDL_Event event;
+        wait_seconds_or_key(&start, limit, &event);
+        return null_clock_wall_us() - start_us;
+    }
+};
+
+TEST_F(Clock, SleepUsSleepsWholeMillisecondsAndRefusesAWholeSecond) {
+    EXPECT_EQ(sleep_us(0), 0);
+    EXPECT_EQ(null_counters.sleeps, 0u) << "sleep_us(0) returns at once, without even a yield";
+
+    EXPECT_EQ(sleep_us(500), 0);
+    EXPECT_EQ(null_counters.yields, 1u) << "under a millisecond is a bare yield";
+
+    int64_t before = null_clock_wall_us();
+    EXPECT_EQ(sleep_us(999999), 0);
+    EXPECT_EQ(null_clock_wall_us() - before, 999 * 1000) << "the division truncates to 999 ms";
+
+    before = null_clock_wall_us();
+    uint64_t sleeps = null_counters.sleeps;
+    EXPECT_EQ(sleep_us(1000000), 22);
+    EXPECT_EQ(null_counters.sleeps, sleeps);
+    EXPECT_EQ(null_clock_wall_us(), before);
+
+    before = null_clock_wall_us();
+    EXPECT_EQ(sleep_us(56250), 0);
+    EXPECT_EQ(null_clock_wall_us() - before, 56 * 1000);
+}
+
+TEST_F(Clock, WaitEndsOnTheBoundaryAfterLimitPlusOneWholeSeconds) {
+    // Started just before a whole second: a little over 5 seconds.
+    int64_t lasted = wait_from(BASE + SECOND - 1000, 5);
+    EXPECT_GE(lasted, 5 * SECOND);
+    EXPECT_LT(lasted, 5 * SECOND + 2000);
+    // Started just after one: almost 6 seconds.
+    lasted = wait_from(BASE + 1000, 5);
+    EXPECT_GT(lasted, 6 * SECOND - 2000);
+    EXPECT_LE(lasted, 6 * SECOND);
+    // The credits limit: 6 to 7 seconds.
+    lasted = wait_from(BASE + 500000, 6);
+    EXPECT_GT(lasted, 6 * SECOND);
+    EXPECT_LE(lasted, 7 * SECOND);
+}
+
+TEST_F(Clock, WaitSpinsWithYieldsOnly) {
+    wait_from(BASE, 1);
+    EXPECT_EQ(null_counters.sleeps, null_counters.yields) << "no real sleep inside a wait";
+    EXPECT_GT(null_counters.yields, 1000u);
+    EXPECT_EQ(null_counters.polls, null_counters.yields + 1) << "one poll per round";
+}
+
+TEST_F(Clock, QueuedKeyEndsTheWaitAtItsFirstPollBeforeTheClockIsRead) {
+    push(SDL_KEYDOWN);
+    wait_from(BASE, 5);
+    EXPECT_EQ(null_counters.polls, 1u);
+    EXPECT_EQ(null_counters.wall_reads, 1u) << "only the reading that set scene_start";
+    EXPECT_EQ(null_counters.yields, 0u);
+}
+
+TEST_F(Clock, OtherEventsAreTakenOnePerPollAheadOfTheKey) {
+    for (int i = 0; i < 300; ++i) push(SDL_MOUSEMOTION);
+    push(SDL_QUIT);  // a close request is dropped like any other event
+    push(SDL_WINDOWEVENT);
+    push(SDL_KEYUP);
+    push(SDL_KEYDOWN);
+    push(SDL_KEYDOWN);
+    int64_t lasted = wait_from(BASE, 5);
+    EXPECT_EQ(null_counters.polls, 304u);
+    EXPECT_LT(lasted, SECOND);
+    SDL_Event left;
+    ASSERT_EQ(SDL_PollEvent(&left), 1) << "the second key press stays queued";
+    EXPECT_EQ(left.type, uint32_t(SDL_KEYDOWN));
+}
+
+TEST_F(Clock, PacingKeepsThirteenMillisecondsAcrossTheTickWrap) {
+    // The virtual tick counter moves 1 ms per reading, so every reading is seen.
+    null_clock_set(BASE, 0xFFFFFFF0u);
+    uint32_t last = platform_ticks();
+    ASSERT_EQ(last, 0xFFFFFFF0u);
+    for (int frame = 0; frame < 5; ++frame) {
+        uint32_t before = last;
+        wait_for_next_frame(&last);
+        EXPECT_EQ(uint32_t(last - before), FRAME_MS) << "frame " << frame;
+    }
+    EXPECT_LT(last, 0x100u) << "the counter has wrapped";
+    // A reading that jumped back past the wrap would read as a huge unsigned
+    // difference and end the wait at once; a late frame is not made up.
+    null_clock_set(BASE, 1000);
+    last = 900;
+    wait_for_next_frame(&last);
+    EXPECT_EQ(last, 1000u) << "already late: the frame starts at the first reading";
+    wait_for_next_frame(&last);
+    EXPECT_EQ(last, 1013u) << "measured from the reading that ended the wait";
+}
+
+TEST(LogoAnimation, OneCycleIs534PassesThatTurnAt266And0) {
+    int32_t pos = 0, dir = +1;
+    std::vector<std::pair<int32_t, int32_t>> drawn;
+    for (int pass = 0; pass < 534 + 3; ++pass) {
+        drawn.emplace_back(pos / LOGO_FRAME_ENTRIES, dir);
+        ASSERT_EQ(pos % LOGO_FRAME_ENTRIES, 0);
+        step_logo_animation(&pos, &dir);
+    }
+    for (int i = 0; i <= 266; ++i) EXPECT_EQ(drawn[i], std::make_pair(i, +1)) << "pass " << i;
+    for (int i = 0; i < 267; ++i)
+        EXPECT_EQ(drawn[267 + i], std::make_pair(267 - i, -1)) << "pass " << 267 + i;
+    EXPECT_EQ(drawn[534], std::make_pair(0, +1));
+    EXPECT_EQ(drawn[535], std::make_pair(1, +1));
+    EXPECT_EQ(int64_t(266) * LOGO_FRAME_ENTRIES, 62756848);
+    EXPECT_EQ(int64_t(267) * LOGO_FRAME_ENTRIES, 62992776);
+}
+
+class ExitTests : public Clock {
+protected:
+    void SetUp() override {
+        Clock::SetUp();
+        null_clock_set(BASE + 100000, 0);
+        get_wall_time(&scene_start);
+        start_music();  // no audio driver in the tests: the silent clock runs
+        ASSERT_TRUE(music_is_silent());
+    }
+    wall_time scene_start{};
+    SDL_Event event{};
+};
+
+TEST_F(ExitTests, TimeLimitComesFirstAndTakesNoEvent) {
+    null_clock_set(BASE + 76 * SECOND, 0);
+    push(SDL_KEYDOWN);
+    EXPECT_EQ(main_loop_exit_test(&scene_start, &event), MAIN_LOOP_TO_END_SCREEN);
+    EXPECT_EQ(null_counters.polls, 0u);
+    null_clock_set(BASE + 75 * SECOND + 999999, 0);
+    EXPECT_EQ(main_loop_exit_test(&scene_start, &event), MAIN_LOOP_TO_END_SCREEN)
+        << "75 whole seconds is not yet over: the queued key ends it";
+    EXPECT_EQ(null_counters.polls, 1u);
+}
+
+TEST_F(ExitTests, OneEventPerPassOnlyAKeyPressActs) {
+    push(SDL_QUIT);
+    push(SDL_MOUSEMOTION);
+    push(SDL_KEYDOWN);
+    EXPECT_EQ(main_loop_exit_test(&scene_start, &event), MAIN_LOOP_CONTINUE);
+    EXPECT_EQ(main_loop_exit_test(&scene_start, &event), MAIN_LOOP_CONTINUE);
+    EXPECT_EQ(main_loop_exit_test(&scene_start, &event), MAIN_LOOP_TO_END_SCREEN);
+    EXPECT_EQ(null_counters.polls, 3u);
+}
+
+TEST_F(ExitTests, KeyPressWinsOverAStoppedTuneWhichOtherwiseQuits) {
+    // The silent tune lasts 166.56 s from start_music; move past it while the
+    // main scene's own limit is not reached.
+    null_clock_set(BASE + 200 * SECOND, 0);
+    get_wall_time(&scene_start);
+    push(SDL_KEYDOWN);
+    EXPECT_EQ(main_loop_exit_test(&scene_start, &event), MAIN_LOOP_TO_END_SCREEN);
+    EXPECT_EQ(main_loop_exit_test(&scene_start, &event), MAIN_LOOP_QUIT);
+}
+
+TEST_F(ExitTests, SilentTuneKeepsItsLengthAndFadesLikeTheMixer) {
+    EXPECT_TRUE(music_playing());
+    null_clock_set(BASE + 100000 + 166 * SECOND, 0);
+    EXPECT_TRUE(music_playing());
+    null_clock_set(BASE + 100000 + 166560000, 0);
+    EXPECT_FALSE(music_playing()) << "ends 166.56 s after it started";
+
+    start_music();
+    int64_t t0 = null_clock_wall_us();
+    music_fade_out(500);
+    null_clock_set(t0 + 300000, 0);
+    music_fade_out(500);  // a repeated request continues the fade under way
+    EXPECT_TRUE(music_playing());
+    null_clock_set(t0 + 499000, 0);
+    EXPECT_TRUE(music_playing());
+    null_clock_set(t0 + 500000, 0);
+    EXPECT_FALSE(music_playing()) << "stopped 500 ms after the first request";
+}
+
+}  // namespace

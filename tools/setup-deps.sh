@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the intro needs and nothing that is already
+# there. Usage: tools/setup-deps.sh run|test|all
+set -euo pipefail
+kind=${1:-run}
+pkgs=(cmake g++ make pkg-config libsdl2-dev libsdl2-mixer-dev libpng-dev)
+if [ "$kind" != run ]; then
+  # tests and benchmarks; Xvfb, xdotool and xwd drive the real executable
+  pkgs+=(libgtest-dev libbenchmark-dev xvfb xdotool x11-apps)
+fi
+if [ "$kind" = all ]; then
+  # asset generators and the video capture
+  pkgs+=(python3-numpy python3-pil lame sox ffmpeg)
+fi
+missing=()
+for p in "${pkgs[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+echo "Installing: ${missing[*]}"
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo=sudo
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
