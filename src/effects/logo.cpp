@@ -115,6 +115,8 @@ void draw_logo_frame(int32_t logo_frame_pos, int32_t logo_direction) {
     const int32_t n = logo_opaque_count;
     for (int32_t m = 0; m < n; ++m) {
         const int64_t k = logo_opaque[m];
+        // Offsets of the frame are streamed from main memory; fetch ahead.
+        _mm_prefetch(reinterpret_cast<const char*>(uintptr_t(xs) + uintptr_t(8 * step * (k + 192))), _MM_HINT_T0);
         const int32_t x = int32_t(xs[step * k]);
         const int32_t y = int32_t(ys[step * k]);
         // -639..638 and -359..358 as one unsigned range test each.

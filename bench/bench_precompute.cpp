@@ -1,0 +1,86 @@
+// Start-up cost: every table the main scene reads, built from scratch, and the
+// logo table fill set against simply faulting in the same fresh memory.
+#include "effects/logo.h"
+#include "effects/plasma.h"
+#include "text/scroller.h"
+#include <benchmark/benchmark.h>
+#include <sys/mman.h>
+#include <cstring>
+
+static constexpr size_t TABLE_BYTES = size_t(LOGO_TABLE_ENTRIES) * sizeof(int64_t);
+
+// What precompute_all does, except that the logo table is fresh memory on each
+// pass (precompute_all keeps its table for good), so page faults are counted
+// every time as on a real start.
+static void BM_precompute_all(benchmark::State& state) {
+    for (auto _ : state) {
+        plasma_tick = 0;
+        scroll_pos = 0;
+        if (!obtain_scroll_strip()) state.SkipWithError("no scroll strip");
+        render_scroll_strip(scroll_text);
+        int64_t* table = map_logo_memory(TABLE_BYTES);
+        if (!table) { state.SkipWithError("no memory"); break; }
+        build_logo_frames_into(table);
+        build_plasma_palette();
+        build_plasma_field();
+        build_plasma_phase();
+        benchmark::DoNotOptimize(table[LOGO_TABLE_ENTRIES - 1]);
+        munmap(table, TABLE_BYTES);
+    }
+}
+BENCHMARK(BM_precompute_all)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2)
+    ->Repetitions(5)->ReportAggregatesOnly(true);
+
+// Mapping, filling and releasing the logo table.
+static void BM_fill_logo_frames(benchmark::State& state) {
+    for (auto _ : state) {
+        int64_t* table = map_logo_memory(TABLE_BYTES);
+        if (!table) { state.SkipWithError("no memory"); break; }
+        build_logo_frames_into(table);
+        benchmark::DoNotOptimize(table[LOGO_TABLE_ENTRIES - 1]);
+        munmap(table, TABLE_BYTES);
+    }
+}
+BENCHMARK(BM_fill_logo_frames)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2)
+    ->Repetitions(5)->ReportAggregatesOnly(true);
+
+// Floor for the fill: the same memory, mapped the same way, with one byte
+// written per 4 KB page so the kernel faults in (and zeroes) all of it.
+static void BM_first_touch_floor(benchmark::State& state) {
+    for (auto _ : state) {
+        int64_t* table = map_logo_memory(TABLE_BYTES);
+        if (!table) { state.SkipWithError("no memory"); break; }
+        volatile uint8_t* bytes = reinterpret_cast<uint8_t*>(table);
+        for (size_t i = 0; i < TABLE_BYTES; i += 4096) bytes[i] = 1;
+        munmap(table, TABLE_BYTES);
+    }
+}
+BENCHMARK(BM_first_touch_floor)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2)
+    ->Repetitions(5)->ReportAggregatesOnly(true);
+
+// Second floor: faulting in and writing every byte (memset).
+static void BM_first_touch_write_all(benchmark::State& state) {
+    for (auto _ : state) {
+        int64_t* table = map_logo_memory(TABLE_BYTES);
+        if (!table) { state.SkipWithError("no memory"); break; }
+        std::memset(table, 1, TABLE_BYTES);
+        benchmark::DoNotOptimize(table[LOGO_TABLE_ENTRIES - 1]);
+        munmap(table, TABLE_BYTES);
+    }
+}
+BENCHMARK(BM_first_touch_write_all)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2)
+    ->Repetitions(5)->ReportAggregatesOnly(true);
+
+// The plasma tables alone.
+static void BM_build_plasma_tables(benchmark::State& state) {
+    for (auto _ : state) {
+        build_plasma_palette();
+        build_plasma_field();
+        build_plasma_phase();
+        benchmark::DoNotOptimize(plasma_field[0]);
+    }
+}
+BENCHMARK(BM_build_plasma_tables)->Unit(benchmark::kMillisecond)->UseRealTime()
+    ->Repetitions(5)->ReportAggregatesOnly(true);
+
+BENCHMARK_MAIN();
