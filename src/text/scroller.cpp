@@ -1,0 +1,80 @@
+// The scroll text: rendered once into a strip as wide as the whole message,
+// then copied into the bottom band of the screen one column further per frame,
+// wrapping round to the start of the strip.
+#include "text/scroller.h"
+#include "text/font.h"
+#include "flow/screen.h"
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+const char scroll_text[SCROLL_TEXT_LEN + 1] =
+    "WELCOME TO TAPEHISS MEETS MODERNITY A INTRO MADE FOR MOXBAR TWENTY FIVE. "
+    "WE ARE VERY ARROGANT AND AND SKIPS THIS YEARS THEME!! "
+    "EVERYTHING YOU CAN SEE ON THE SCREEN IS RENDERED WITHOUT SUPPORTLIBRARIES "
+    "EXCEPT FOR CREATING THE FRAMEBUFFER. "
+    "IF WINDOWS WERE LINUX WE COULD JUST GO WITH THE DRIVER DIRECTLY. "
+    "OPENGL IS NOT USED. "
+    "THE SONG IS REAL SAMPLED ZX SPECTRUM SOUND! "
+    "EMULATED SPECTRUM SOUNDS CRAP SO THIS IS A BETTER WAY TO PLAY THE SONG.";
+
+uint8_t* scroll_strip;
+int32_t scroll_pos;
+
+static constexpr size_t STRIP_ROW_BYTES = size_t(SCROLL_STRIP_W) * 4;   // 60 * L
+static constexpr size_t STRIP_BYTES = STRIP_ROW_BYTES * GLYPH_H;        // 735,840
+
+// Taken once for the whole run; a second call keeps the strip already drawn.
+bool obtain_scroll_strip() {
+    if (scroll_strip) return true;
+    scroll_strip = static_cast<uint8_t*>(std::malloc(STRIP_BYTES));
+    if (!scroll_strip) {
+        std::fprintf(stderr, "tapehiss: cannot allocate %zu bytes for the scroll strip\n", STRIP_BYTES);
+        return false;
+    }
+    return true;
+}
+
+// Colour bytes only: the strip's fourth byte is never part of the picture.
+void put_strip_pixel(int x, int y, uint8_t b, uint8_t g, uint8_t r) {
+    uint8_t* p = scroll_strip + size_t(x) * 4 + size_t(y) * STRIP_ROW_BYTES;
+    p[0] = b;
+    p[1] = g;
+    p[2] = r;
+}
+
+// Lays the message out cell by cell from the strip's left edge.
+void render_scroll_strip(const char* text) {
+    for (int i = 0; text[i] != 0; ++i) draw_char_strip(uint8_t(text[i]), GLYPH_W * i, 0);
+}
+
+// Copies n pixels' colour bytes while keeping each destination pixel's fourth
+// byte; word-wise so the compiler can vectorise it.
+static inline void copy_colour_run(uint32_t* dst, const uint32_t* src, int n) {
+    // The fourth byte is the high byte of a little-endian pixel word.
+    for (int i = 0; i < n; ++i) dst[i] = (dst[i] & 0xFF000000u) | (src[i] & 0x00FFFFFFu);
+}
+
+// One frame of the scroller: band column x shows strip column scroll_pos + x,
+// wrapped at the strip's width; the position then moves on by one.
+void draw_scroller() {
+    int32_t s = scroll_pos;
+    if (s == SCROLL_STRIP_W) s = scroll_pos = 0;
+    // The band's 1280 columns come from at most a few straight runs of the
+    // strip, so the wrap is decided once per run, not once per pixel.
+    for (int y = 0; y < GLYPH_H; ++y) {
+        uint32_t* dst = reinterpret_cast<uint32_t*>(screen_pixels + size_t(SCROLL_BAND_Y + y) * SCREEN_PITCH);
+        const uint32_t* src_row = reinterpret_cast<const uint32_t*>(scroll_strip + size_t(y) * STRIP_ROW_BYTES);
+        int x = 0;
+        int p = s;
+        while (x < SCREEN_W) {
+            if (p >= SCROLL_STRIP_W) p = 0;
+            int n = SCROLL_STRIP_W - p;
+            if (n > SCREEN_W - x) n = SCREEN_W - x;
+            copy_colour_run(dst + x, src_row + p, n);
+            x += n;
+            p += n;
+        }
+    }
+    scroll_pos = s + 1;
+}
