@@ -1,0 +1,74 @@
+// Per-frame cost of the text work: one end-screen frame (clear, text, ribbons)
+// and one scroller band copy, each on a screen in plain memory.
+#include "endscreen/endscreen.h"
+#include "flow/screen.h"
+#include "text/scroller.h"
+#include <benchmark/benchmark.h>
+#include <cstdlib>
+#include <vector>
+
+// A plain 1280 x 720 screen with an SDL surface over it for clear_screen.
+static SDL_Surface* plain_screen() {
+    static std::vector<uint8_t> memory(SCREEN_BYTES, 0);
+    static SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(
+        memory.data(), SCREEN_W, SCREEN_H, 32, SCREEN_PITCH, SDL_PIXELFORMAT_RGB888);
+    screen_pixels = memory.data();
+    return surface;
+}
+
+// Cycles through all steps of both kinds of cycle, as the scene does.
+static void BM_EndScreenFrame(benchmark::State& state) {
+    SDL_Surface* surface = plain_screen();
+    if (!surface) {
+        state.SkipWithError("no surface");
+        return;
+    }
+    int32_t colour = END_START_COLOUR;
+    int step = END_FIRST_STEP;
+    bool widening = true;
+    for (auto _ : state) {
+        draw_end_screen_frame(surface, widening, step, &colour);
+        benchmark::DoNotOptimize(screen_pixels);
+        benchmark::ClobberMemory();
+        if (++step == END_STEP_LIMIT) {
+            step = END_FIRST_STEP;
+            widening = !widening;
+        }
+    }
+}
+BENCHMARK(BM_EndScreenFrame)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+
+// Only the ribbons, to see their share of the frame.
+static void BM_EndScreenBars(benchmark::State& state) {
+    plain_screen();
+    int32_t colour = END_START_COLOUR;
+    int step = END_FIRST_STEP;
+    bool widening = true;
+    for (auto _ : state) {
+        draw_end_screen_bars(widening, step, &colour);
+        benchmark::ClobberMemory();
+        if (++step == END_STEP_LIMIT) {
+            step = END_FIRST_STEP;
+            widening = !widening;
+        }
+    }
+}
+BENCHMARK(BM_EndScreenBars)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+
+// The band copy, over every scroll position including the wrap.
+static void BM_DrawScroller(benchmark::State& state) {
+    plain_screen();
+    if (!obtain_scroll_strip()) {
+        state.SkipWithError("no strip");
+        return;
+    }
+    render_scroll_strip(scroll_text);
+    scroll_pos = 0;
+    for (auto _ : state) {
+        draw_scroller();
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(BM_DrawScroller)->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly(true);
+
+BENCHMARK_MAIN();
