@@ -1,0 +1,61 @@
+# Shared by the end-to-end scripts: a private Xvfb display, screenshots and key
+# presses. Sourced with EXE, SRC and BUILD set (the script's three arguments).
+set -euo pipefail
+EXE=$1
+SRC=$2
+BUILD=$3
+CHECK=$BUILD/tests/shot_check
+WORK=$(mktemp -d /tmp/tapehiss-e2e.XXXXXX)
+XVFB_PID=
+APP_PID=
+
+cleanup() {
+  [ -n "$APP_PID" ] && kill "$APP_PID" 2>/dev/null || true
+  [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null || true
+  rm -rf "$WORK"
+}
+trap cleanup EXIT
+
+# start_display WIDTHxHEIGHT: a fresh Xvfb on a free display number.
+start_display() {
+  local size=$1 n
+  for n in $(seq 90 140); do
+    [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] && continue
+    Xvfb :$n -screen 0 "${size}x24" -nolisten tcp >"$WORK/xvfb.log" 2>&1 &
+    XVFB_PID=$!
+    export DISPLAY=:$n
+    for _ in $(seq 50); do
+      xdotool getdisplaygeometry >/dev/null 2>&1 && return 0
+      sleep 0.1
+    done
+    kill "$XVFB_PID" 2>/dev/null || true
+  done
+  echo "cannot start Xvfb" >&2
+  return 1
+}
+
+# start_intro [ENV=VALUE...]: runs the intro in the background, stderr kept.
+start_intro() {
+  env "$@" "$EXE" >"$WORK/stdout.log" 2>"$WORK/stderr.log" &
+  APP_PID=$!
+}
+
+# wait_intro: waits for the intro to end; its exit status lands in RC.
+wait_intro() {
+  RC=0
+  wait "$APP_PID" || RC=$?
+  APP_PID=
+}
+
+shot() { xwd -root -silent >"$WORK/$1.xwd"; }
+press() { xdotool key "${1:-space}"; }
+
+# Our own lines on stderr (SDL's disk audio driver prints its own warnings).
+own_stderr() { grep '^tapehiss:' "$WORK/stderr.log" || true; }
+
+fail() {
+  echo "FAIL: $*" >&2
+  echo "--- stderr of the intro:" >&2
+  cat "$WORK/stderr.log" >&2 || true
+  exit 1
+}

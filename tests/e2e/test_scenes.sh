@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# The real executable under Xvfb at 1280 x 720: the title is the title picture
+# pixel for pixel, the credits are drawn as specified, key presses move on
+# through the main scene and the end screen, the tune is heard from the start
+# of the main scene, and the run exits with status 0.
+source "$(dirname "$0")/lib.sh"
+start_display 1280x720
+start_intro SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$WORK/audio.raw"
+
+sleep 3
+shot title
+"$CHECK" title "$WORK/title.xwd" || fail "title screen"
+
+press
+sleep 1.5
+shot credits
+"$CHECK" credits "$WORK/credits.xwd" || fail "credits screen"
+
+press
+sleep 3
+shot main
+"$CHECK" main "$WORK/main.xwd" || fail "main scene"
+
+press
+sleep 1.5
+shot end
+"$CHECK" end "$WORK/end.xwd" || fail "end screen"
+
+# Roughly 4.5 s of tune were captured before the end screen began.
+"$CHECK" audio "$WORK/audio.raw" 4 || fail "the tune is not heard from the start of the main scene"
+
+press
+wait_intro
+[ "$RC" = 0 ] || fail "exit status $RC"
+[ -z "$(own_stderr)" ] || fail "unexpected messages: $(own_stderr)"
+echo "PASS"

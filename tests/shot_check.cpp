@@ -1,0 +1,249 @@
+// Checks screenshots of the running intro (X window dumps from xwd) against
+// what the demo's own routines draw, and the captured audio of a run.
+// Usage: shot_check title|credits|main|end SHOT.xwd
+//        shot_check letterbox SHOT.xwd        (scaled title picture, black around)
+//        shot_check audio FILE.raw SECONDS    (S16LE stereo 44.1 kHz from SDL's disk driver)
+//        shot_check band SHOT.xwd             (prints the scroller offset shown)
+#include "assets.h"
+#include "effects/plasma.h"
+#include "endscreen/endscreen.h"
+#include "flow/demo.h"
+#include "flow/screen.h"
+#include "text/font.h"
+#include "text/scroller.h"
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <set>
+#include <string>
+#include <vector>
+
+struct shot {
+    int w = 0, h = 0;
+    std::vector<uint32_t> rgb;  // 0xRRGGBB per pixel
+    uint32_t at(int x, int y) const { return rgb[size_t(y) * w + x]; }
+};
+
+static uint32_t be32(const uint8_t* p) { return uint32_t(p[0]) << 24 | p[1] << 16 | p[2] << 8 | p[3]; }
+
+static bool read_xwd(const char* path, shot* out) {
+    std::ifstream f(path, std::ios::binary);
+    std::vector<uint8_t> d((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+    if (d.size() < 100) return false;
+    uint32_t header_size = be32(&d[0]), width = be32(&d[16]), height = be32(&d[20]);
+    uint32_t byte_order = be32(&d[28]), bpp = be32(&d[44]), bpl = be32(&d[48]);
+    uint32_t rmask = be32(&d[56]), gmask = be32(&d[60]), bmask = be32(&d[64]), ncolors = be32(&d[76]);
+    if (bpp != 32 || rmask != 0xff0000 || gmask != 0xff00 || bmask != 0xff) {
+        std::fprintf(stderr, "unexpected XWD pixel layout (bpp %u)\n", bpp);
+        return false;
+    }
+    size_t offset = header_size + size_t(ncolors) * 12;
+    if (d.size() < offset + size_t(bpl) * height) return false;
+    out->w = int(width), out->h = int(height);
+    out->rgb.resize(size_t(width) * height);
+    for (uint32_t y = 0; y < height; ++y)
+        for (uint32_t x = 0; x < width; ++x) {
+            const uint8_t* p = &d[offset + size_t(y) * bpl + 4 * x];
+            uint32_t v = byte_order == 0 ? uint32_t(p[0]) | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24 : be32(p);
+            out->rgb[size_t(y) * width + x] = v & 0xffffff;
+        }
+    return true;
+}
+
+static uint32_t rgb_of(const uint8_t* bgra) { return uint32_t(bgra[2]) << 16 | bgra[1] << 8 | bgra[0]; }
+
+static std::vector<uint8_t> memory_screen() {
+    std::vector<uint8_t> m(SCREEN_BYTES, 0);
+    screen_pixels = m.data();
+    return m;
+}
+
+// Compares the whole screenshot with a screen drawn in memory, except where
+// skip(x, y) says so; prints the first differences.
+template <class Skip>
+static int compare(const shot& s, const std::vector<uint8_t>& expected, const char* what, Skip skip) {
+    if (s.w != SCREEN_W || s.h != SCREEN_H) {
+        std::fprintf(stderr, "%s: screenshot is %dx%d, not 1280x720\n", what, s.w, s.h);
+        return 1;
+    }
+    long bad = 0;
+    for (int y = 0; y < SCREEN_H; ++y)
+        for (int x = 0; x < SCREEN_W; ++x) {
+            if (skip(x, y)) continue;
+            uint32_t want = rgb_of(&expected[4 * (x + SCREEN_W * y)]);
+            if (s.at(x, y) != want && bad++ < 5)
+                std::fprintf(stderr, "%s: pixel (%d, %d) is %06x, expected %06x\n", what, x, y, s.at(x, y), want);
+        }
+    if (bad) std::fprintf(stderr, "%s: %ld pixels differ\n", what, bad);
+    else std::printf("%s: every pixel as drawn\n", what);
+    return bad ? 1 : 0;
+}
+
+static int check_title(const shot& s) {
+    std::vector<uint8_t> m = memory_screen();
+    copy_title_picture();
+    return compare(s, m, "title", [](int, int) { return false; });
+}
+
+static int check_credits(const shot& s) {
+    std::vector<uint8_t> m = memory_screen();
+    draw_picture_block(200, 200, 766, 154);
+    for (int i = 0; i < 5; ++i) draw_text_screen(credits_lines[i], 250, credits_line_y[i]);
+    int bad = compare(s, m, "credits", [](int, int) { return false; });
+    long red = 0;
+    for (int y = 500; y < 644; ++y)
+        for (int x = 250; x < 1000; ++x) red += s.at(x, y) == 0xff0000;
+    std::printf("credits: %ld red ink pixels in the text lines\n", red);
+    return bad || red < 2000;
+}
+
+static int check_main(const shot& s) {
+    if (s.w != SCREEN_W || s.h != SCREEN_H) return 1;
+    build_plasma_palette();
+    build_plasma_field();
+    std::set<uint32_t> logo_colours;
+    for (int i = 0; i < LOGO_W * LOGO_H; ++i) {
+        const uint8_t* p = logo_picture + 4 * i;
+        if (p[0] | p[1] | p[2]) logo_colours.insert(rgb_of(p));
+    }
+    // One phase must explain every pixel above the band that is not a logo pixel.
+    int best_phase = -1;
+    long best_other = -1, best_logo = 0;
+    for (int phase = 0; phase < 256; ++phase) {
+        long other = 0, logo = 0;
+        for (int x = 0; x < SCREEN_W && (best_other < 0 || other < best_other); ++x)
+            for (int y = 0; y < SCROLL_BAND_Y; ++y) {
+                const int32_t* c = plasma_palette[(phase + plasma_field[720 * x + y]) & 255];
+                uint32_t want = uint32_t(c[2] & 255) << 16 | uint32_t(c[1] & 255) << 8 | uint32_t(c[0] & 255);
+                uint32_t got = s.at(x, y);
+                if (got == want) continue;
+                if (logo_colours.count(got)) ++logo;
+                else ++other;
+            }
+        if (best_other < 0 || other < best_other) best_phase = phase, best_other = other, best_logo = logo;
+    }
+    std::printf("main: plasma phase %d (mod 256) explains all but %ld logo-coloured and %ld other pixels\n",
+                best_phase, best_logo, best_other);
+    // The band shows the scroll strip at some offset.
+    obtain_scroll_strip();
+    render_scroll_strip(scroll_text);
+    int band_offset = -1;
+    for (int s0 = 0; s0 < SCROLL_STRIP_W && band_offset < 0; ++s0) {
+        bool same = true;
+        for (int x = 0; x < SCREEN_W && same; x += 3)
+            for (int y = 0; y < 28 && same; ++y)
+                same = s.at(x, SCROLL_BAND_Y + y) ==
+                       rgb_of(scroll_strip + 4 * ((s0 + x) % SCROLL_STRIP_W) + 4 * SCROLL_STRIP_W * y);
+        if (same) band_offset = s0;
+    }
+    std::printf("main: scroller band shows strip offset %d\n", band_offset);
+    return best_other == 0 && band_offset >= 0 ? 0 : 1;
+}
+
+static int check_band(const shot& s) {
+    obtain_scroll_strip();
+    render_scroll_strip(scroll_text);
+    for (int s0 = 0; s0 < SCROLL_STRIP_W; ++s0) {
+        bool same = true;
+        for (int x = 0; x < SCREEN_W && same; ++x)
+            for (int y = 0; y < 28 && same; ++y)
+                same = s.at(x, SCROLL_BAND_Y + y) ==
+                       rgb_of(scroll_strip + 4 * ((s0 + x) % SCROLL_STRIP_W) + 4 * SCROLL_STRIP_W * y);
+        if (same) {
+            std::printf("%d\n", s0);
+            return 0;
+        }
+    }
+    std::printf("-1\n");
+    return 1;
+}
+
+static int check_end(const shot& s) {
+    std::vector<uint8_t> m = memory_screen();
+    for (int i = 0; i < 17; ++i) draw_text_screen(end_screen_lines[i], 100, 74 + 26 * i);
+    auto in_bars = [](int x, int y) { return x >= 750 && x <= 867 && y >= 5 && y <= 600; };
+    int bad = compare(s, m, "end screen outside the ribbons", in_bars);
+    long green = 0, violet = 0, other = 0;
+    for (int y = 5; y <= 600; ++y)
+        for (int x = 750; x <= 867; ++x) {
+            uint32_t p = s.at(x, y), want = rgb_of(&m[4 * (x + SCREEN_W * y)]);
+            if ((p & 0xff00ff) == 0 && (p & 0xff00)) ++green;
+            else if ((p & 0xffff00) == 0x800000 && (p & 0xff)) ++violet;
+            else if (p != want) ++other;
+        }
+    std::printf("end screen: %ld green and %ld violet ribbon pixels, %ld others\n", green, violet, other);
+    return bad || other || green == 0 || violet == 0;
+}
+
+static int check_letterbox(const shot& s) {
+    SDL_Rect r = letterbox_rect(s.w, s.h);
+    long bad = 0;
+    for (int y = 0; y < s.h; ++y)
+        for (int x = 0; x < s.w; ++x) {
+            bool inside = x >= r.x && x < r.x + r.w && y >= r.y && y < r.y + r.h;
+            uint32_t want = 0;
+            if (inside) {
+                int sx = int(int64_t(x - r.x) * SCREEN_W / r.w), sy = int(int64_t(y - r.y) * SCREEN_H / r.h);
+                want = rgb_of(title_picture + 4 * (sx + SCREEN_W * sy));
+                // Scaling may round to a neighbouring source pixel.
+                bool near = false;
+                for (int dy = -1; dy <= 1 && !near; ++dy)
+                    for (int dx = -1; dx <= 1 && !near; ++dx) {
+                        int nx = std::min(std::max(sx + dx, 0), SCREEN_W - 1);
+                        int ny = std::min(std::max(sy + dy, 0), SCREEN_H - 1);
+                        near = s.at(x, y) == rgb_of(title_picture + 4 * (nx + SCREEN_W * ny));
+                    }
+                if (near) continue;
+            }
+            if (s.at(x, y) != want && bad++ < 5)
+                std::fprintf(stderr, "letterbox: pixel (%d, %d) is %06x, expected %06x\n", x, y, s.at(x, y), want);
+        }
+    std::printf("letterbox: %dx%d screen, picture at (%d, %d) %dx%d, %ld pixels off\n", s.w, s.h, r.x, r.y, r.w,
+                r.h, bad);
+    return bad ? 1 : 0;
+}
+
+// Prints the RMS level of every second of the capture and the longest run of
+// silence; fails when the first `seconds` are not all audible.
+static int check_audio(const char* path, int seconds) {
+    std::ifstream f(path, std::ios::binary);
+    std::vector<char> raw((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+    size_t frames = raw.size() / 4;
+    const int16_t* pcm = reinterpret_cast<const int16_t*>(raw.data());
+    int bad = 0;
+    std::printf("audio: %.2f s captured\n", frames / 44100.0);
+    if (int(frames / 44100) < seconds) bad = 1;
+    for (int sec = 0; sec < seconds && size_t(sec + 1) * 44100 <= frames; ++sec) {
+        double sum = 0;
+        for (size_t i = size_t(sec) * 44100; i < size_t(sec + 1) * 44100; ++i)
+            sum += double(pcm[2 * i]) * pcm[2 * i] + double(pcm[2 * i + 1]) * pcm[2 * i + 1];
+        double rms = std::sqrt(sum / (2 * 44100.0)) / 32768.0;
+        double db = rms > 0 ? 20 * std::log10(rms) : -200;
+        std::printf("audio: second %d at %.1f dBFS\n", sec, db);
+        if (db < -40) bad = 1;
+    }
+    return bad;
+}
+
+int main(int argc, char** argv) {
+    if (argc >= 4 && std::strcmp(argv[1], "audio") == 0) return check_audio(argv[2], std::atoi(argv[3]));
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: shot_check title|credits|main|end|letterbox|band SHOT.xwd\n");
+        return 2;
+    }
+    shot s;
+    if (!read_xwd(argv[2], &s)) {
+        std::fprintf(stderr, "cannot read %s\n", argv[2]);
+        return 2;
+    }
+    std::string what = argv[1];
+    if (what == "title") return check_title(s);
+    if (what == "credits") return check_credits(s);
+    if (what == "main") return check_main(s);
+    if (what == "end") return check_end(s);
+    if (what == "letterbox") return check_letterbox(s);
+    if (what == "band") return check_band(s);
+    std::fprintf(stderr, "unknown check %s\n", argv[1]);
+    return 2;
+}
