@@ -1,0 +1,260 @@
+// tapehiss-capture: draws any moment of the show without a window and writes
+// it as a PNG, or streams the whole show as raw RGB frames for a video.
+#include "moments.h"
+#include "endscreen/endscreen.h"
+#include "flow/screen.h"
+#include <png.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+static const char USAGE[] =
+    "usage: tapehiss-capture [--out FILE.png] SCENE [ARGS]\n"
+    "       tapehiss-capture --video-raw > frames.rgb\n"
+    "       tapehiss-capture --help\n"
+    "\n"
+    "Draws one moment of the intro without a window and writes it as a\n"
+    "1280x720 RGB PNG.\n"
+    "\n"
+    "Scenes:\n"
+    "  title              the title picture\n"
+    "  credits            the credits screen\n"
+    "  main N             the main scene after N passes of its loop (0..1000000);\n"
+    "                     0 is the black first frame, 1 the first drawn one\n"
+    "  end CYCLE STEP     an end-screen frame: CYCLE 1..600 (odd widening, even\n"
+    "                     narrowing), STEP 2..49\n"
+    "\n"
+    "Options:\n"
+    "  --out FILE.png     where to write (default: SCENE[-ARGS].png here)\n"
+    "  --video-raw        the whole show as raw RGB24 1280x720 frames on standard\n"
+    "                     output at 1000/13 frames per second; the times of the\n"
+    "                     main scene's start and of the end go to standard error\n"
+    "  --help             this text\n"
+    "\n"
+    "Examples:\n"
+    "  tapehiss-capture title\n"
+    "  tapehiss-capture --out docs/scene-main.png main 200\n"
+    "  tapehiss-capture end 3 25\n"
+    "  tapehiss-capture --video-raw | ffmpeg -f rawvideo -pix_fmt rgb24 -s 1280x720 \\\n"
+    "      -framerate 1000/13 -i - out.mp4\n";
+
+static int fail(const char* message, const char* detail = nullptr) {
+    if (detail)
+        std::fprintf(stderr, "tapehiss-capture: %s: %s\n", message, detail);
+    else
+        std::fprintf(stderr, "tapehiss-capture: %s\n", message);
+    return 2;
+}
+
+// Whole decimal numbers only: no sign, no spaces, no trailing characters.
+static bool parse_number(const char* text, int64_t lo, int64_t hi, int64_t* out) {
+    if (*text == 0 || std::strlen(text) > 12) return false;
+    int64_t v = 0;
+    for (const char* p = text; *p; ++p) {
+        if (*p < '0' || *p > '9') return false;
+        v = v * 10 + (*p - '0');
+    }
+    if (v < lo || v > hi) return false;
+    *out = v;
+    return true;
+}
+
+// Colour bytes of the screen as RGB rows.
+static void screen_to_rgb(uint8_t* rgb) {
+    const uint8_t* p = screen_pixels;
+    for (int i = 0; i < SCREEN_W * SCREEN_H; ++i, p += 4, rgb += 3) {
+        rgb[0] = p[2];
+        rgb[1] = p[1];
+        rgb[2] = p[0];
+    }
+}
+
+static bool write_png_stream(FILE* f, const uint8_t* rgb) {
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    if (!png) return false;
+    png_infop info = png_create_info_struct(png);
+    if (!info) {
+        png_destroy_write_struct(&png, nullptr);
+        return false;
+    }
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        return false;
+    }
+    png_init_io(png, f);
+    png_set_IHDR(png, info, SCREEN_W, SCREEN_H, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    for (int y = 0; y < SCREEN_H; ++y) png_write_row(png, rgb + size_t(y) * SCREEN_W * 3);
+    png_write_end(png, info);
+    png_destroy_write_struct(&png, &info);
+    return true;
+}
+
+// Written beside the target under a temporary name and renamed into place, so
+// a failed run leaves neither a half file nor a changed old one.
+static int write_png(const std::string& path, const uint8_t* rgb) {
+    std::string tmp = path + ".tmpXXXXXX";
+    std::vector<char> name(tmp.begin(), tmp.end());
+    name.push_back(0);
+    int fd = mkstemp(name.data());
+    if (fd < 0) return fail("cannot write", (path + ": " + std::strerror(errno)).c_str());
+    FILE* f = fdopen(fd, "wb");
+    if (!f) {
+        close(fd);
+        unlink(name.data());
+        return fail("cannot write", path.c_str());
+    }
+    bool ok = write_png_stream(f, rgb);
+    ok = std::fflush(f) == 0 && ok;
+    ok = std::fclose(f) == 0 && ok;
+    // mkstemp makes the file private; a picture is for everyone to read.
+    if (ok) {
+        mode_t mask = umask(0);
+        umask(mask);
+        ok = chmod(name.data(), 0666 & ~mask) == 0;
+    }
+    if (ok && std::rename(name.data(), path.c_str()) == 0) return 0;
+    unlink(name.data());
+    return fail("cannot write", path.c_str());
+}
+
+// Output frames of the video at 13 ms each: the scenes' lengths on that grid.
+struct video_plan {
+    int64_t title_frames, credits_frames, main_frames, end_frames;
+};
+
+static int64_t frames_for_ms(int64_t ms) { return (ms * 2 + 13) / 26; }  // nearest whole frame
+
+static video_plan plan_video() {
+    constexpr int64_t title_end_ms = 5500, credits_end_ms = 12000, main_end_ms = 81000, end_end_ms = 112000;
+    video_plan p;
+    p.title_frames = frames_for_ms(title_end_ms);
+    p.credits_frames = frames_for_ms(credits_end_ms) - p.title_frames;
+    p.main_frames = frames_for_ms(main_end_ms) - frames_for_ms(credits_end_ms);
+    p.end_frames = frames_for_ms(end_end_ms) - frames_for_ms(main_end_ms);
+    return p;
+}
+
+static bool put_frame(const std::vector<uint8_t>& rgb) {
+    return std::fwrite(rgb.data(), 1, rgb.size(), stdout) == rgb.size();
+}
+
+static int stream_video() {
+    if (isatty(STDOUT_FILENO)) return fail("--video-raw writes binary frames; send standard output to a file or pipe");
+    std::signal(SIGPIPE, SIG_IGN);  // a closed pipe becomes a write error we report
+    if (!prepare_main_tables()) return 1;
+    const video_plan p = plan_video();
+    const int64_t main_start = p.title_frames + p.credits_frames;
+    const int64_t total = main_start + p.main_frames + p.end_frames;
+    std::fprintf(stderr, "main_start_ms %lld\ntotal_ms %lld\n", (long long)(main_start * 13),
+                 (long long)(total * 13));
+    std::vector<uint8_t> rgb(size_t(SCREEN_W) * SCREEN_H * 3);
+
+    draw_title_moment();
+    screen_to_rgb(rgb.data());
+    for (int64_t i = 0; i < p.title_frames; ++i)
+        if (!put_frame(rgb)) return fail("cannot write frames", std::strerror(errno));
+    draw_credits_moment();
+    screen_to_rgb(rgb.data());
+    for (int64_t i = 0; i < p.credits_frames; ++i)
+        if (!put_frame(rgb)) return fail("cannot write frames", std::strerror(errno));
+
+    // Pass by pass, as the loop runs; output frame j shows the drawing of pass j.
+    draw_main_moment(0);
+    int32_t pos, dir;
+    main_state s = main_state_after(0);
+    apply_main_state(&s, &pos, &dir);
+    for (int64_t j = 0; j < p.main_frames; ++j) {
+        screen_to_rgb(rgb.data());
+        if (!put_frame(rgb)) return fail("cannot write frames", std::strerror(errno));
+        run_main_pass(&pos, &dir);
+    }
+
+    // End-screen frames last 56.25 ms; each output frame shows the one whose
+    // time span it starts in.
+    int64_t shown = -1;
+    for (int64_t j = 0; j < p.end_frames; ++j) {
+        const int64_t frame = (j * 13000) / int64_t(END_FRAME_US);
+        if (frame != shown) {
+            const int per_cycle = END_STEP_LIMIT - END_FIRST_STEP;
+            draw_end_moment(int(frame / per_cycle) + 1, int(frame % per_cycle) + END_FIRST_STEP);
+            screen_to_rgb(rgb.data());
+            shown = frame;
+        }
+        if (!put_frame(rgb)) return fail("cannot write frames", std::strerror(errno));
+    }
+    if (std::fflush(stdout) != 0) return fail("cannot write frames", std::strerror(errno));
+    return 0;
+}
+
+int main(int argc, char** argv) {
+    std::string out;
+    std::vector<const char*> args;
+    bool video = false;
+    for (int i = 1; i < argc; ++i) {
+        const char* a = argv[i];
+        if (std::strcmp(a, "--help") == 0 || std::strcmp(a, "-h") == 0) {
+            std::fputs(USAGE, stdout);
+            return 0;
+        }
+        if (std::strcmp(a, "--out") == 0) {
+            if (i + 1 >= argc || argv[i + 1][0] == 0) return fail("--out needs a file name");
+            if (!out.empty()) return fail("--out given twice");
+            out = argv[++i];
+        } else if (std::strcmp(a, "--video-raw") == 0) {
+            video = true;
+        } else if (a[0] == '-' && a[1] != 0 && !(a[1] >= '0' && a[1] <= '9')) {
+            return fail("unknown option (see --help)", a);
+        } else {
+            args.push_back(a);
+        }
+    }
+    if (video) {
+        if (!args.empty() || !out.empty()) return fail("--video-raw takes no scene and no --out");
+        return stream_video();
+    }
+    if (args.empty()) return fail("no scene given (see --help)");
+
+    const std::string scene = args[0];
+    const size_t nums = args.size() - 1;
+    std::string default_name = scene;
+    int64_t n = 0, cycle = 0, step = 0;
+    if (scene == "title" || scene == "credits") {
+        if (nums != 0) return fail("too many arguments for this scene", args[1]);
+    } else if (scene == "main") {
+        if (nums != 1) return fail(nums == 0 ? "main needs a pass number N" : "main takes one number");
+        if (!parse_number(args[1], 0, MAIN_PASS_MAX, &n))
+            return fail("pass number must be a whole number 0..1000000", args[1]);
+        default_name += "-" + std::to_string(n);
+    } else if (scene == "end") {
+        if (nums != 2) return fail("end needs a CYCLE and a STEP");
+        if (!parse_number(args[1], 1, END_CYCLES, &cycle)) return fail("cycle must be a whole number 1..600", args[1]);
+        if (!parse_number(args[2], END_FIRST_STEP, END_STEP_LIMIT - 1, &step))
+            return fail("step must be a whole number 2..49", args[2]);
+        default_name += "-" + std::to_string(cycle) + "-" + std::to_string(step);
+    } else {
+        return fail("unknown scene (title, credits, main, end)", scene.c_str());
+    }
+    if (out.empty()) out = default_name + ".png";
+
+    if (scene == "title") {
+        draw_title_moment();
+    } else if (scene == "credits") {
+        draw_credits_moment();
+    } else if (scene == "main") {
+        if (n > 0 && !prepare_main_tables()) return 1;
+        draw_main_moment(n);
+    } else {
+        draw_end_moment(int(cycle), int(step));
+    }
+    std::vector<uint8_t> rgb(size_t(SCREEN_W) * SCREEN_H * 3);
+    screen_to_rgb(rgb.data());
+    return write_png(out, rgb.data());
+}

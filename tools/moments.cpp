@@ -1,0 +1,131 @@
+// Drawing one moment of the show into a screen of our own: the scenes set up
+// as the run sets them up, and the main loop's state reached by arithmetic
+// instead of thousands of passes.
+#include "moments.h"
+#include "effects/logo.h"
+#include "effects/plasma.h"
+#include "endscreen/endscreen.h"
+#include "flow/demo.h"
+#include "flow/platform_null.h"
+#include "flow/screen.h"
+#include "text/font.h"
+#include "text/scroller.h"
+#include <SDL.h>
+#include <vector>
+
+static SDL_Surface* moment_surface;
+
+uint8_t* moment_screen() {
+    static std::vector<uint8_t> bytes(SCREEN_BYTES);
+    if (!moment_surface) {
+        // Any clock the demo routines read is the virtual one, never the wall.
+        null_platform_reset();
+        moment_surface = SDL_CreateRGBSurfaceWithFormatFrom(bytes.data(), SCREEN_W, SCREEN_H, 32, SCREEN_PITCH,
+                                                            SDL_PIXELFORMAT_RGB888);
+    }
+    screen_pixels = bytes.data();
+    return bytes.data();
+}
+
+bool prepare_main_tables() {
+    static bool ready = false;
+    if (ready) return true;
+    if (!obtain_scroll_strip()) return false;
+    render_scroll_strip(scroll_text);
+    if (!allocate_logo_frames()) return false;
+    build_logo_frames();
+    build_plasma_palette();
+    build_plasma_field();
+    build_plasma_phase();
+    ready = true;
+    return true;
+}
+
+// Passes after which the logo is back at its start (position 0, forwards),
+// found once with the loop's own step routine rather than assumed.
+static int64_t logo_period() {
+    static int64_t period = 0;
+    if (period == 0) {
+        int32_t pos = 0, dir = +1;
+        do {
+            step_logo_animation(&pos, &dir);
+            ++period;
+        } while (pos != 0 || dir != +1);
+    }
+    return period;
+}
+
+main_state main_state_after(int64_t passes) {
+    main_state s;
+    // render_plasma wraps the tick back to 0 after the last phase entry.
+    s.plasma_tick = int32_t(passes % PLASMA_PHASE_LEN);
+    // draw_scroller starts over at 0 when it finds the position at the strip's
+    // width, then leaves it one further: 1, 2, ..., width, 1, 2, ...
+    s.scroll_pos = passes == 0 ? 0 : int32_t((passes - 1) % SCROLL_STRIP_W + 1);
+    s.logo_pos = 0;
+    s.logo_dir = +1;
+    for (int64_t i = passes % logo_period(); i > 0; --i) step_logo_animation(&s.logo_pos, &s.logo_dir);
+    return s;
+}
+
+void apply_main_state(const main_state* s, int32_t* logo_pos, int32_t* logo_dir) {
+    plasma_tick = s->plasma_tick;
+    scroll_pos = s->scroll_pos;
+    *logo_pos = s->logo_pos;
+    *logo_dir = s->logo_dir;
+}
+
+void run_main_pass(int32_t* logo_pos, int32_t* logo_dir) {
+    render_plasma();
+    draw_logo_frame(*logo_pos, *logo_dir);
+    draw_scroller();
+    step_logo_animation(logo_pos, logo_dir);
+}
+
+int32_t end_bar_colour_before(int64_t frame) {
+    // Each advance adds 10 and jumps from above 254 back to 20, so after the
+    // first advance the colour runs round 20, 30, ..., 250.
+    constexpr int64_t rows = END_BAR_BOTTOM_ROW - END_BAR_TOP_ROW + 1;
+    const int64_t advances = frame * rows;
+    if (advances == 0) return END_START_COLOUR;
+    if (END_START_COLOUR + 10 * advances <= 254) return int32_t(END_START_COLOUR + 10 * advances);
+    // Advances still left after the first wrap to 20.
+    const int64_t to_wrap = (254 - END_START_COLOUR) / 10 + 1;
+    const int64_t left = advances - to_wrap;
+    return int32_t(20 + 10 * (left % 24));
+}
+
+void draw_title_moment() {
+    moment_screen();
+    copy_title_picture();
+}
+
+void draw_credits_moment() {
+    moment_screen();
+    clear_screen(moment_surface);
+    draw_picture_block(200, 200, 766, 154);
+    for (int i = 0; i < 5; ++i) draw_text_screen(credits_lines[i], 250, credits_line_y[i]);
+}
+
+void draw_main_moment(int64_t passes) {
+    moment_screen();
+    // The credits leave the screen cleared before the first pass.
+    clear_screen(moment_surface);
+    if (passes == 0) {
+        main_state s = main_state_after(0);
+        int32_t pos, dir;
+        apply_main_state(&s, &pos, &dir);
+        return;
+    }
+    main_state s = main_state_after(passes - 1);
+    int32_t pos, dir;
+    apply_main_state(&s, &pos, &dir);
+    run_main_pass(&pos, &dir);
+}
+
+void draw_end_moment(int cycle, int step) {
+    moment_screen();
+    const int64_t frame = int64_t(cycle - 1) * (END_STEP_LIMIT - END_FIRST_STEP) + (step - END_FIRST_STEP);
+    int32_t colour = end_bar_colour_before(frame);
+    draw_end_screen_frame(moment_surface, cycle % 2 == 1, step, &colour);
+}
