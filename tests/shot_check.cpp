@@ -4,6 +4,7 @@
 //        shot_check letterbox SHOT.xwd        (scaled title picture, black around)
 //        shot_check audio FILE.raw SECONDS    (S16LE stereo 44.1 kHz from SDL's disk driver)
 //        shot_check band SHOT.xwd             (prints the scroller offset shown)
+//        shot_check classify SHOT.xwd         (prints the scene shown)
 #include "assets.h"
 #include "effects/plasma.h"
 #include "endscreen/endscreen.h"
@@ -226,8 +227,78 @@ static int check_audio(const char* path, int seconds) {
     return bad;
 }
 
+// Names the scene a screenshot shows: title, credits, main, end, black or
+// other. Cheap enough to run several times a second.
+static int classify(const shot& s) {
+    const char* scene = "other";
+    if (s.w == SCREEN_W && s.h == SCREEN_H) {
+        auto matches = [&](const std::vector<uint8_t>& m, int step) {
+            for (int y = 0; y < SCREEN_H; y += step)
+                for (int x = 0; x < SCREEN_W; x += step)
+                    if (s.at(x, y) != rgb_of(&m[4 * (x + SCREEN_W * y)])) return false;
+            return true;
+        };
+        static std::vector<uint8_t> title, credits, black, text;
+        if (title.empty()) {
+            title = memory_screen();
+            copy_title_picture();
+            credits = memory_screen();
+            draw_picture_block(200, 200, 766, 154);
+            for (int i = 0; i < 5; ++i) draw_text_screen(credits_lines[i], 250, credits_line_y[i]);
+            black = memory_screen();
+            text = memory_screen();
+            for (int i = 0; i < 17; ++i) draw_text_screen(end_screen_lines[i], 100, 74 + 26 * i);
+        }
+        bool band_blue = true;  // rows 692-700 of the scroller band are always plain blue
+        for (int y = 692; y <= 700 && band_blue; ++y)
+            for (int x = 0; x < SCREEN_W && band_blue; x += 7) band_blue = s.at(x, y) == 0x0000ff;
+        bool end_text = true;   // the greetings left of the ribbons
+        for (int y = 60; y < 530 && end_text; y += 2)
+            for (int x = 90; x < 740 && end_text; x += 3) end_text = s.at(x, y) == rgb_of(&text[4 * (x + SCREEN_W * y)]);
+        if (matches(title, 5)) scene = "title";
+        else if (matches(credits, 5)) scene = "credits";
+        else if (matches(black, 5)) scene = "black";
+        else if (end_text) scene = "end";
+        else if (band_blue) scene = "main";
+    }
+    std::printf("%s\n", scene);
+    return 0;
+}
+
+// The capture must end in a fade-out: loud a second before the sound stops,
+// falling steadily over roughly the last half second, silent afterwards.
+static int check_fade(const char* path) {
+    std::ifstream f(path, std::ios::binary);
+    std::vector<char> raw((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+    size_t frames = raw.size() / 4;
+    const int16_t* pcm = reinterpret_cast<const int16_t*>(raw.data());
+    size_t last = 0;
+    for (size_t i = 0; i < frames; ++i)
+        if (std::abs(pcm[2 * i]) > 64 || std::abs(pcm[2 * i + 1]) > 64) last = i;
+    auto level = [&](double from_s, double to_s) {  // dBFS between two times before `last`
+        long a = long(last) - long(from_s * 44100), b = long(last) - long(to_s * 44100);
+        if (a < 0) return -200.0;
+        double sum = 0;
+        for (long i = a; i < b; ++i) sum += double(pcm[2 * i]) * pcm[2 * i] + double(pcm[2 * i + 1]) * pcm[2 * i + 1];
+        double rms = std::sqrt(sum / (2.0 * double(b - a))) / 32768.0;
+        return rms > 0 ? 20 * std::log10(rms) : -200.0;
+    };
+    double before = level(1.2, 0.7);
+    std::printf("fade: %.2f s captured, sound until %.2f s; level %.1f dBFS before the fade, then", frames / 44100.0,
+                last / 44100.0, before);
+    double windows[5];
+    for (int k = 0; k < 5; ++k) {
+        windows[k] = level(0.5 - 0.1 * k, 0.4 - 0.1 * k);
+        std::printf(" %.1f", windows[k]);
+    }
+    std::printf(" dBFS per 100 ms\n");
+    bool falling = windows[4] < windows[0] - 10 && windows[4] < before - 15;
+    return before > -35 && falling ? 0 : 1;
+}
+
 int main(int argc, char** argv) {
     if (argc >= 4 && std::strcmp(argv[1], "audio") == 0) return check_audio(argv[2], std::atoi(argv[3]));
+    if (argc == 3 && std::strcmp(argv[1], "fade") == 0) return check_fade(argv[2]);
     if (argc != 3) {
         std::fprintf(stderr, "usage: shot_check title|credits|main|end|letterbox|band SHOT.xwd\n");
         return 2;
@@ -244,6 +315,7 @@ int main(int argc, char** argv) {
     if (what == "end") return check_end(s);
     if (what == "letterbox") return check_letterbox(s);
     if (what == "band") return check_band(s);
+    if (what == "classify") return classify(s);
     std::fprintf(stderr, "unknown check %s\n", argv[1]);
     return 2;
 }
