@@ -55,6 +55,32 @@ int count_wrong_pixels(int tick, uint8_t fill) {
     return wrong;
 }
 
+// Screen whose every byte differs from its neighbours, so a pass that mixes up
+// pixels, channels or the kept fourth byte shows up.
+void fill_varied_screen() {
+    uint8_t* s = use_memory_screen(0);
+    for (int i = 0; i < SCREEN_BYTES; ++i) s[i] = uint8_t(i * 7 + (i >> 9));
+}
+
+// Runs one pass for `tick` over the varied screen and counts wrong pixels:
+// bytes 0..2 from the plain formula, byte 3 as it was.
+int count_wrong_after_pass(void (*pass)(int32_t), int tick) {
+    fill_varied_screen();
+    std::vector<uint8_t> before(screen_pixels, screen_pixels + SCREEN_BYTES);
+    plasma_tick = 4444;
+    pass(plasma_phase[tick]);
+    int wrong = 0;
+    if (plasma_tick != 4444) ++wrong;  // passes leave the tick to render_plasma
+    for (int y = 0; y < SCREEN_H; ++y)
+        for (int x = 0; x < SCREEN_W; ++x) {
+            uint32_t want = plain_colour(plasma_phase[tick], x, y) | uint32_t(before[size_t(4 * (1280 * y + x) + 3)]) << 24;
+            if (screen_word(x, y) != want) ++wrong;
+        }
+    return wrong;
+}
+
+const int pass_ticks[] = {0, 5, 157, 310, 1234, 99933, 99999};
+
 }  // namespace
 
 TEST(PlasmaPalette, KnownRows) {
@@ -185,4 +211,49 @@ TEST(PlasmaRender, WholeFramesMatchPerPixelFormula) {
         EXPECT_EQ(count_wrong_pixels(tick, 0x00), 0);
         EXPECT_EQ(count_wrong_pixels(tick, 0xC3), 0);
     }
+}
+
+// Each instruction-set pass on its own, whole frames, per-pixel fourth bytes.
+TEST(PlasmaPasses, Sse2MatchesPerPixelFormula) {
+    build_plasma_tables();
+    for (int tick : pass_ticks) EXPECT_EQ(count_wrong_after_pass(plasma_pass_sse2, tick), 0) << tick;
+}
+
+TEST(PlasmaPasses, Avx512MatchesPerPixelFormula) {
+    if (!plasma_avx512_usable()) GTEST_SKIP() << "no AVX-512 VBMI on this CPU";
+    build_plasma_tables();
+    for (int tick : pass_ticks) EXPECT_EQ(count_wrong_after_pass(plasma_pass_avx512, tick), 0) << tick;
+}
+
+// Every phase byte 0..255 (the pass only sees phase mod 256, including
+// negative entries): both passes give the same screen.
+TEST(PlasmaPasses, AllPhaseBytesAgree) {
+    if (!plasma_avx512_usable()) GTEST_SKIP() << "no AVX-512 VBMI on this CPU";
+    build_plasma_tables();
+    fill_varied_screen();
+    const std::vector<uint8_t> start(screen_pixels, screen_pixels + SCREEN_BYTES);
+    std::vector<uint8_t> want(SCREEN_BYTES);
+    int differing = 0;
+    for (int phase = -256; phase < 256; ++phase) {
+        std::copy(start.begin(), start.end(), screen_pixels);
+        plasma_pass_sse2(phase);
+        std::copy(screen_pixels, screen_pixels + SCREEN_BYTES, want.begin());
+        std::copy(start.begin(), start.end(), screen_pixels);
+        plasma_pass_avx512(phase);
+        differing += !std::equal(want.begin(), want.end(), screen_pixels);
+    }
+    EXPECT_EQ(differing, 0);
+}
+
+// render_plasma draws with the entry at plasma_tick and then advances it.
+TEST(PlasmaRender, UsesTheCurrentEntryThenAdvances) {
+    build_plasma_tables();
+    fill_varied_screen();
+    plasma_pass_sse2(plasma_phase[777]);
+    uint64_t want = hash_bytes(screen_pixels, SCREEN_BYTES);
+    fill_varied_screen();
+    plasma_tick = 777;
+    render_plasma();
+    EXPECT_EQ(hash_bytes(screen_pixels, SCREEN_BYTES), want);
+    EXPECT_EQ(plasma_tick, 778);
 }

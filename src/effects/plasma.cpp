@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <emmintrin.h>
+#include <immintrin.h>
 
 int32_t plasma_palette[256][3];
 int32_t plasma_field[PLASMA_FIELD_W * PLASMA_FIELD_H];
@@ -21,6 +22,11 @@ static uint8_t plasma_field8[PLASMA_FIELD_W * PLASMA_FIELD_H];
 // entries near the diagonal, so the hot part stays in cache.
 static uint64_t plasma_pair_colours[65536];
 
+// Blue and red of every palette entry as bytes (green is always 0): the four
+// 64-byte quarters of each become byte-lookup registers in the AVX-512 pass.
+alignas(64) static uint8_t plasma_blue8[256];
+alignas(64) static uint8_t plasma_red8[256];
+
 // Low three bytes of a pixel word for palette entry k.
 static uint64_t packed_colour(int k) {
     const int32_t* p = plasma_palette[k];
@@ -34,6 +40,10 @@ void build_plasma_palette() {
         plasma_palette[k][0] = int32_t(128.0 + 128.0 * std::sin(k * 3.1415 / 128.0));
         plasma_palette[k][1] = 0;
         plasma_palette[k][2] = int32_t(128.0 + 128.0 * std::sin(k * 3.1415 / 16.0));
+    }
+    for (int k = 0; k < 256; ++k) {
+        plasma_blue8[k] = uint8_t(plasma_palette[k][0]);
+        plasma_red8[k] = uint8_t(plasma_palette[k][2]);
     }
     for (int ab = 0; ab < 65536; ++ab) plasma_pair_colours[ab] = packed_colour(ab & 255) | packed_colour(ab >> 8) << 32;
 }
@@ -89,9 +99,9 @@ void build_plasma_phase() {
 // phases wrap the same way); each pair of shifted bytes then picks the packed
 // colours of two pixels from plasma_pair_colours, and the pixels are merged
 // into the screen 16 bytes at a time.
-void render_plasma() {
+void plasma_pass_sse2(int32_t phase_entry) {
     constexpr uint64_t low7 = 0x7F7F7F7F7F7F7F7Full, high = 0x8080808080808080ull;
-    const uint64_t phase = uint64_t(uint32_t(plasma_phase[plasma_tick]) & 255) * 0x0101010101010101ull;
+    const uint64_t phase = uint64_t(uint32_t(phase_entry) & 255) * 0x0101010101010101ull;
     const uint64_t phase_low7 = phase & low7, phase_high = phase & high;
     const __m128i keep = _mm_set1_epi32(int(0xFF000000u));
     const uint64_t* pairs = plasma_pair_colours;
@@ -111,5 +121,67 @@ void render_plasma() {
         _mm_storeu_si128(out, _mm_or_si128(_mm_and_si128(lo, keep), _mm_unpacklo_epi64(c0, c1)));
         _mm_storeu_si128(out + 1, _mm_or_si128(_mm_and_si128(hi, keep), _mm_unpacklo_epi64(c2, c3)));
     }
+}
+
+bool plasma_avx512_usable() {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+           __builtin_cpu_supports("avx512vbmi");
+}
+
+#define PLASMA_AVX512 __attribute__((target("avx512f,avx512bw,avx512vbmi")))
+
+// Palette byte for each of 64 indices: two-register byte permutes cover 128
+// entries each (index bits 0..6), and bit 7 picks which half.
+PLASMA_AVX512 static inline __m512i look_up_256(__m512i v, const __m512i t[4]) {
+    const __m512i low = _mm512_permutex2var_epi8(t[0], v, t[1]);
+    const __m512i high = _mm512_permutex2var_epi8(t[2], v, t[3]);
+    return _mm512_mask_blend_epi8(_mm512_movepi8_mask(v), low, high);
+}
+
+// 64 pixels per step: the phase is added to 64 field bytes at once (byte adds
+// wrap modulo 256), blue and red are looked up in registers, and byte permutes
+// lay them out as blue, 0, red for 16 pixels per register. A byte-masked store
+// writes bytes 0..2 only, so the fourth byte is kept without reading the
+// screen, which saves a third of the memory traffic.
+PLASMA_AVX512 void plasma_pass_avx512(int32_t phase_entry) {
+    __m512i blue[4], red[4], spread[4];
+    for (int q = 0; q < 4; ++q) {
+        blue[q] = _mm512_load_si512(plasma_blue8 + 64 * q);
+        red[q] = _mm512_load_si512(plasma_red8 + 64 * q);
+        // Byte 4p of register q takes blue[16q + p], byte 4p + 2 red[16q + p]
+        // (index bit 6 selects the red operand); bytes 1 and 3 are zeroed.
+        alignas(64) uint8_t idx[64];
+        for (int p = 0; p < 16; ++p) {
+            idx[4 * p] = uint8_t(16 * q + p);
+            idx[4 * p + 1] = 0;
+            idx[4 * p + 2] = uint8_t(64 + 16 * q + p);
+            idx[4 * p + 3] = 0;
+        }
+        spread[q] = _mm512_load_si512(idx);
+    }
+    const __m512i phase = _mm512_set1_epi8(char(phase_entry & 255));
+    constexpr __mmask64 blue_red = 0x5555555555555555ull, colour_bytes = 0x7777777777777777ull;
+    uint8_t* __restrict dst = screen_pixels;
+    const uint8_t* __restrict f = plasma_field8;
+    constexpr int n = PLASMA_FIELD_W * PLASMA_FIELD_H;  // a multiple of 64
+    for (int i = 0; i < n; i += 64) {
+        const __m512i v = _mm512_add_epi8(_mm512_loadu_si512(f + i), phase);
+        const __m512i b = look_up_256(v, blue), r = look_up_256(v, red);
+        for (int q = 0; q < 4; ++q)
+            _mm512_mask_storeu_epi8(dst + 4 * i + 64 * q, colour_bytes,
+                                    _mm512_maskz_permutex2var_epi8(blue_red, b, spread[q], r));
+    }
+}
+
+using plasma_pass_fn = void (*)(int32_t);
+
+static plasma_pass_fn choose_plasma_pass() {
+    return plasma_avx512_usable() ? plasma_pass_avx512 : plasma_pass_sse2;
+}
+
+void render_plasma() {
+    static const plasma_pass_fn pass = choose_plasma_pass();
+    pass(plasma_phase[plasma_tick]);
     if (++plasma_tick > PLASMA_PHASE_LEN - 1) plasma_tick = 0;
 }

@@ -16,5 +16,13 @@ void build_plasma_palette();
 void build_plasma_field();
 void build_plasma_phase();
 
-// Rewrites bytes 0..2 of every screen pixel and advances plasma_tick.
+// Rewrites bytes 0..2 of every screen pixel and advances plasma_tick. The
+// per-pixel pass is the fastest one the CPU supports, chosen on the first call.
 void render_plasma();
+
+// The passes render_plasma chooses from, exposed so tests can hold each one
+// against the plain formula. Each draws the frame for `phase` and leaves
+// plasma_tick alone; all give identical screens.
+void plasma_pass_sse2(int32_t phase);
+void plasma_pass_avx512(int32_t phase);   // only when plasma_avx512_usable()
+bool plasma_avx512_usable();              // AVX-512 F, BW and VBMI present
