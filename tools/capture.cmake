@@ -5,6 +5,8 @@ pkg_check_modules(LIBPNG IMPORTED_TARGET libpng)
 add_library(tapehiss_moments STATIC ${CMAKE_CURRENT_LIST_DIR}/moments.cpp)
 target_include_directories(tapehiss_moments PUBLIC ${CMAKE_CURRENT_LIST_DIR})
 target_link_libraries(tapehiss_moments PUBLIC tapehiss_core tapehiss_platform_null)
+# Users of the moments (the golden test) keep their reference files in the tree.
+target_compile_definitions(tapehiss_moments INTERFACE TAPEHISS_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
 
 if(LIBPNG_FOUND)
   add_executable(tapehiss-capture ${CMAKE_CURRENT_LIST_DIR}/capture.cpp)
