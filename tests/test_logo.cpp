@@ -74,6 +74,22 @@ int64_t find_logo_pixel(bool black, int64_t from = 0) {
     return -1;
 }
 
+// Every drawing routine this CPU can run, the dispatching one included.
+struct routine { const char* name; void (*draw)(int32_t, int32_t); };
+
+std::vector<routine> usable_routines() {
+    std::vector<routine> r = {{"dispatch", draw_logo_frame}, {"sse2", draw_logo_frame_sse2}};
+    if (logo_avx512_usable()) r.push_back({"avx512", draw_logo_frame_avx512});
+    return r;
+}
+
+// A screen whose bytes all differ from their neighbours.
+const uint8_t* use_varied_screen() {
+    uint8_t* s = use_memory_screen(0);
+    for (int i = 0; i < SCREEN_BYTES; ++i) s[i] = uint8_t(i * 13 + (i >> 11));
+    return s;
+}
+
 class LogoTable : public ::testing::Test {
 protected:
     // Building takes a fraction of a second: once per test program.
@@ -239,4 +255,129 @@ TEST_F(LogoSynthetic, BackwardPassReadsDescendingPairs) {
     table[size_t(pos - 2 * k - 1)] = -50;
     draw_logo_frame(int32_t(pos), -1);
     EXPECT_EQ(std::memcmp(screen_pixel(740, 310), logo_picture + 4 * k, 4), 0);
+}
+
+// Each routine on its own: whole screens against the plain draw, forwards and
+// backwards, from frame starts and from positions inside a frame.
+TEST_F(LogoTable, EachRoutineMatchesPlainDraw) {
+    struct pass { int64_t pos; int dir; };
+    const pass passes[] = {{FRAME, 1},       {100 * FRAME, 1},        {266 * FRAME, 1}, {359 * FRAME, 1},
+                           {267 * FRAME, -1}, {200 * FRAME - 1, -1},  {2 * FRAME - 1, -1},
+                           {150 * FRAME + 1001, 1}, {150 * FRAME + 777, -1}};
+    for (const routine& r : usable_routines())
+        for (const pass& p : passes) {
+            SCOPED_TRACE(testing::Message() << r.name << " pos " << p.pos << " dir " << p.dir);
+            const uint8_t* start = use_varied_screen();
+            std::vector<uint8_t> before(start, start + SCREEN_BYTES);
+            r.draw(int32_t(p.pos), p.dir);
+            std::vector<uint8_t> want = plain_draw(before, p.pos, p.dir);
+            EXPECT_EQ(std::memcmp(screen_pixels, want.data(), SCREEN_BYTES), 0);
+        }
+}
+
+TEST_F(LogoTable, EachRoutineDrawsNothingFromFrameZero) {
+    for (const routine& r : usable_routines()) {
+        SCOPED_TRACE(r.name);
+        use_memory_screen(0x44);
+        r.draw(0, 1);
+        r.draw(int32_t(FRAME), -1);
+        int changed = 0;
+        for (int64_t i = 0; i < SCREEN_BYTES; ++i) changed += screen_pixels[i] != 0x44;
+        EXPECT_EQ(changed, 0);
+    }
+}
+
+// Placement rules for every routine: edges, the low 32 bits only, black
+// pixels never drawn, later pixels winning within and across groups of 16.
+TEST_F(LogoSynthetic, EachRoutineFollowsPlacementRules) {
+    const int64_t first = find_logo_pixel(false);
+    ASSERT_GE(first, 0);
+    int64_t last = -1;
+    for (int64_t k = LOGO_PIXELS - 1; k >= 0 && last < 0; --k) {
+        const uint8_t* p = logo_picture + 4 * k;
+        if (p[0] | p[1] | p[2]) last = k;
+    }
+    ASSERT_GT(last, first);
+    // Opaque pixels of distinct colours: two in one group of 16, one later.
+    std::vector<int64_t> opaque;
+    for (int64_t k = first; k >= 0 && opaque.size() < 400; k = find_logo_pixel(false, k + 1)) opaque.push_back(k);
+    int64_t a = -1, b = -1, c = -1;
+    for (size_t i = 0; i + 1 < opaque.size() && a < 0; ++i)
+        if (opaque[i] / 16 == opaque[i + 1] / 16 &&
+            std::memcmp(logo_picture + 4 * opaque[i], logo_picture + 4 * opaque[i + 1], 4) != 0) {
+            a = opaque[i];
+            b = opaque[i + 1];
+        }
+    ASSERT_GE(a, 0);
+    for (int64_t k : opaque)
+        if (k / 16 > b / 16 && std::memcmp(logo_picture + 4 * k, logo_picture + 4 * b, 4) != 0) {
+            c = k;
+            break;
+        }
+    ASSERT_GE(c, 0);
+    int64_t d = -1;  // an earlier group than c's, another colour
+    for (int64_t k : opaque)
+        if (k != first && k != a && k != b && k / 16 < c / 16 &&
+            std::memcmp(logo_picture + 4 * k, logo_picture + 4 * c, 4) != 0) {
+            d = k;
+            break;
+        }
+    ASSERT_GE(d, 0);
+    const int64_t black = find_logo_pixel(true);
+
+    for (const routine& r : usable_routines()) {
+        SCOPED_TRACE(r.name);
+        std::fill(table.begin(), table.end(), int64_t(INT32_MIN));
+        place(first, -639, -359);                      // top-left corner, drawn
+        place(last, 638, 358);                         // bottom-right corner, drawn
+        place(black, 1, 1);                            // black, never drawn
+        place(a, 2, 2);                                // same group: b wins
+        place(b, 2, 2);
+        place(d, 3, 3);                                // c's later group wins
+        place(c, 3, 3);
+        place(opaque[opaque.size() - 1], (1LL << 32) + 4, 4);  // only the low 32 bits count
+        place(opaque[opaque.size() - 2], 639, 0);      // one beyond the right edge
+        place(opaque[opaque.size() - 3], 0, -360);     // one beyond the top edge
+        use_memory_screen(0x11);
+        r.draw(int32_t(FRAME), 1);
+        EXPECT_EQ(std::memcmp(screen_pixel(1, 1), logo_picture + 4 * first, 4), 0);
+        EXPECT_EQ(std::memcmp(screen_pixel(1278, 718), logo_picture + 4 * last, 4), 0);
+        EXPECT_EQ(screen_word(641, 361), 0x11111111u);
+        EXPECT_EQ(std::memcmp(screen_pixel(642, 362), logo_picture + 4 * b, 4), 0);
+        EXPECT_EQ(std::memcmp(screen_pixel(643, 363), logo_picture + 4 * c, 4), 0);
+        EXPECT_EQ(std::memcmp(screen_pixel(644, 364), logo_picture + 4 * opaque[opaque.size() - 1], 4), 0);
+        int changed = 0;
+        for (int64_t i = 0; i < SCREEN_BYTES; i += 4) changed += std::memcmp(screen_pixels + i, "\x11\x11\x11\x11", 4) != 0;
+        EXPECT_EQ(changed, 5);
+    }
+}
+
+// Passes over a table that ends right where the pass ends (forwards) or
+// begins right where it ends (backwards) still draw the last opaque pixel.
+// (The picture's last rows are black, so its final partial group never is.)
+TEST_F(LogoSynthetic, EachRoutineDrawsTheLastPixelAtTheTableEnds) {
+    int64_t last = -1;
+    for (int64_t k = LOGO_PIXELS - 1; k >= 0 && last < 0; --k) {
+        const uint8_t* p = logo_picture + 4 * k;
+        if (p[0] | p[1] | p[2]) last = k;
+    }
+    ASSERT_GE(last, 0);
+    for (const routine& r : usable_routines()) {
+        SCOPED_TRACE(r.name);
+        // Forwards from the last frame start: the pass ends at the table's end.
+        std::fill(table.begin(), table.end(), int64_t(INT32_MIN));
+        table[size_t(2 * FRAME + 2 * last)] = -7;
+        table[size_t(2 * FRAME + 2 * last + 1)] = 9;
+        use_memory_screen(0x11);
+        r.draw(int32_t(2 * FRAME), 1);
+        EXPECT_EQ(std::memcmp(screen_pixel(633, 369), logo_picture + 4 * last, 4), 0);
+        // Backwards from the lowest position that stays inside the table.
+        const int64_t pos = FRAME - 1;
+        std::fill(table.begin(), table.end(), int64_t(INT32_MIN));
+        table[size_t(pos - 2 * last)] = 8;
+        table[size_t(pos - 2 * last - 1)] = -6;
+        use_memory_screen(0x11);
+        r.draw(int32_t(pos), -1);
+        EXPECT_EQ(std::memcmp(screen_pixel(648, 354), logo_picture + 4 * last, 4), 0);
+    }
 }

@@ -5,6 +5,7 @@
 #include "flow/screen.h"
 #include "assets.h"
 #include <emmintrin.h>
+#include <immintrin.h>
 #include <sys/mman.h>
 #include <cerrno>
 #include <cmath>
@@ -105,7 +106,7 @@ static void list_opaque_pixels() {
 // Copies the logo's non-black pixels to the centre plus the frame's offsets.
 // Offsets outside the visible window (one pixel short of each edge) are
 // skipped; later picture pixels overwrite earlier ones.
-void draw_logo_frame(int32_t logo_frame_pos, int32_t logo_direction) {
+void draw_logo_frame_sse2(int32_t logo_frame_pos, int32_t logo_direction) {
     if (logo_opaque_count < 0) list_opaque_pixels();
     const int64_t d = logo_direction;
     const int64_t* xs = logo_frames + logo_frame_pos;
@@ -123,4 +124,67 @@ void draw_logo_frame(int32_t logo_frame_pos, int32_t logo_direction) {
         if (uint32_t(x) + 639u > 1277u || uint32_t(y) + 359u > 717u) continue;
         std::memcpy(centre + 4 * (int64_t(SCREEN_W) * y + x), logo_picture + 4 * k, 4);
     }
+}
+
+bool logo_avx512_usable() {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx512f");
+}
+
+// 16 logo pixels per step. Their 32 table entries are read as one contiguous
+// block (forwards or backwards), narrowed to their low 32 bits and split into
+// x and y; the black and off-screen pixels are masked out and the rest are
+// scattered. A scatter writes its lanes in order, so later pixels still win.
+__attribute__((target("avx512f"))) void draw_logo_frame_avx512(int32_t logo_frame_pos, int32_t logo_direction) {
+    const bool forward = logo_direction > 0;
+    const int64_t* base = logo_frames + logo_frame_pos;
+    int32_t* centre = reinterpret_cast<int32_t*>(screen_pixels + 4 * (int64_t(SCREEN_W) * 360 + 640));
+    // Pixel j of the block: forwards x, y at entries 2j, 2j + 1; backwards the
+    // block ends at the first x, so x at 31 - 2j and y at 30 - 2j.
+    const __m512i ramp = _mm512_set_epi32(30, 28, 26, 24, 22, 20, 18, 16, 14, 12, 10, 8, 6, 4, 2, 0);
+    const __m512i pick_x = forward ? ramp : _mm512_sub_epi32(_mm512_set1_epi32(31), ramp);
+    const __m512i pick_y = forward ? _mm512_add_epi32(ramp, _mm512_set1_epi32(1))
+                                   : _mm512_sub_epi32(_mm512_set1_epi32(30), ramp);
+    const __m512i colour_bits = _mm512_set1_epi32(0x00FFFFFF);
+    const __m512i x_bias = _mm512_set1_epi32(639), y_bias = _mm512_set1_epi32(359);
+    const __m512i x_span = _mm512_set1_epi32(1277), y_span = _mm512_set1_epi32(717);
+    constexpr int PREFETCH_STEPS = 16;
+    for (int32_t k = 0; k < LOGO_PIXELS; k += 16) {
+        const int32_t n = LOGO_PIXELS - k < 16 ? LOGO_PIXELS - k : 16;
+        const int64_t* block = forward ? base + 2 * int64_t(k) : base - 2 * int64_t(k) - 31;
+        // The frame's entries come from main memory when the logo moves; fetch
+        // the block PREFETCH_STEPS steps ahead (an address hint, never a fault).
+        const uintptr_t ahead = uintptr_t(block) + uintptr_t(forward ? 256 * PREFETCH_STEPS : -256 * PREFETCH_STEPS);
+        for (int q = 0; q < 4; ++q) _mm_prefetch(reinterpret_cast<const char*>(ahead + 64 * q), _MM_HINT_T0);
+        const __mmask16 live = __mmask16((1u << n) - 1);
+        const __m512i colours = _mm512_maskz_loadu_epi32(live, logo_picture + 4 * int64_t(k));
+        const __mmask16 opaque = _mm512_mask_test_epi32_mask(live, colours, colour_bits);
+        if (!opaque) continue;
+        // Entries of the block that belong to live pixels; a short last block
+        // must not read past either end of the table.
+        const uint32_t used = n == 16 ? ~0u : forward ? (1u << 2 * n) - 1 : ~0u << (32 - 2 * n);
+        __m512i e[4];
+        for (int q = 0; q < 4; ++q) e[q] = _mm512_maskz_loadu_epi64(__mmask8(used >> 8 * q), block + 8 * q);
+        // Low 32 bits of entries 0..15 and 16..31.
+        const __m512i lo = _mm512_permutex2var_epi32(e[0], ramp, e[1]);
+        const __m512i hi = _mm512_permutex2var_epi32(e[2], ramp, e[3]);
+        const __m512i x = _mm512_permutex2var_epi32(lo, pick_x, hi);
+        const __m512i y = _mm512_permutex2var_epi32(lo, pick_y, hi);
+        // -639..638 and -359..358 as one unsigned range test each.
+        const __mmask16 on_screen = _mm512_mask_cmple_epu32_mask(opaque, _mm512_add_epi32(x, x_bias), x_span) &
+                                    _mm512_cmple_epu32_mask(_mm512_add_epi32(y, y_bias), y_span);
+        const __m512i at = _mm512_add_epi32(_mm512_add_epi32(_mm512_maskz_slli_epi32(0xFFFF, y, 10), _mm512_maskz_slli_epi32(0xFFFF, y, 8)), x);
+        _mm512_mask_i32scatter_epi32(centre, on_screen, at, colours, 4);
+    }
+}
+
+using draw_logo_fn = void (*)(int32_t, int32_t);
+
+static draw_logo_fn choose_logo_routine() {
+    return logo_avx512_usable() ? draw_logo_frame_avx512 : draw_logo_frame_sse2;
+}
+
+void draw_logo_frame(int32_t logo_frame_pos, int32_t logo_direction) {
+    static const draw_logo_fn draw = choose_logo_routine();
+    draw(logo_frame_pos, logo_direction);
 }

@@ -28,5 +28,12 @@ int64_t* map_logo_memory(size_t bytes);
 void build_logo_frames_into(int64_t* table);
 
 // Copies the non-black logo pixels to the offsets of the frame at pos, reading
-// the table forwards (dir +1) or backwards (dir -1).
+// the table forwards (dir +1) or backwards (dir -1). Uses the fastest routine
+// the CPU supports, chosen on the first call.
 void draw_logo_frame(int32_t logo_frame_pos, int32_t logo_direction);
+
+// The routines draw_logo_frame chooses from, exposed so tests can hold each one
+// against the plain formula; all give identical screens.
+void draw_logo_frame_sse2(int32_t logo_frame_pos, int32_t logo_direction);
+void draw_logo_frame_avx512(int32_t logo_frame_pos, int32_t logo_direction);  // only when logo_avx512_usable()
+bool logo_avx512_usable();  // AVX-512 F present
