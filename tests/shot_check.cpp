@@ -12,6 +12,7 @@
 #include "flow/screen.h"
 #include "text/font.h"
 #include "text/scroller.h"
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -35,7 +36,7 @@ static bool read_xwd(const char* path, shot* out) {
     uint32_t header_size = be32(&d[0]), width = be32(&d[16]), height = be32(&d[20]);
     uint32_t byte_order = be32(&d[28]), bpp = be32(&d[44]), bpl = be32(&d[48]);
     uint32_t rmask = be32(&d[56]), gmask = be32(&d[60]), bmask = be32(&d[64]), ncolors = be32(&d[76]);
-    if (bpp != 32 || rmask != 0xff0000 || gmask != 0xff00 || bmask != 0xff) {
+    if ((bpp != 32 && bpp != 24) || rmask != 0xff0000 || gmask != 0xff00 || bmask != 0xff) {
         std::fprintf(stderr, "unexpected XWD pixel layout (bpp %u)\n", bpp);
         return false;
     }
@@ -45,8 +46,11 @@ static bool read_xwd(const char* path, shot* out) {
     out->rgb.resize(size_t(width) * height);
     for (uint32_t y = 0; y < height; ++y)
         for (uint32_t x = 0; x < width; ++x) {
-            const uint8_t* p = &d[offset + size_t(y) * bpl + 4 * x];
-            uint32_t v = byte_order == 0 ? uint32_t(p[0]) | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24 : be32(p);
+            const uint8_t* p = &d[offset + size_t(y) * bpl + bpp / 8 * x];
+            uint32_t v = bpp == 24 ? (byte_order == 0 ? uint32_t(p[0]) | p[1] << 8 | p[2] << 16
+                                                      : uint32_t(p[0]) << 16 | p[1] << 8 | p[2])
+                                   : byte_order == 0 ? uint32_t(p[0]) | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24
+                                                     : be32(p);
             out->rgb[size_t(y) * width + x] = v & 0xffffff;
         }
     return true;
@@ -177,8 +181,22 @@ static int check_end(const shot& s) {
     return bad || other || green == 0 || violet == 0;
 }
 
+// The title picture scaled into a centred 16:9 rectangle with black around:
+// the window may fill the display or sit in its middle at its own size.
 static int check_letterbox(const shot& s) {
-    SDL_Rect r = letterbox_rect(s.w, s.h);
+    int x0 = s.w, y0 = s.h, x1 = -1, y1 = -1;
+    for (int y = 0; y < s.h; ++y)
+        for (int x = 0; x < s.w; ++x)
+            if (s.at(x, y) != 0) x0 = std::min(x0, x), y0 = std::min(y0, y), x1 = std::max(x1, x), y1 = std::max(y1, y);
+    if (x1 < 0) {
+        std::fprintf(stderr, "letterbox: the screen is black\n");
+        return 1;
+    }
+    SDL_Rect r{x0, y0, x1 - x0 + 1, y1 - y0 + 1};
+    bool centred = std::abs(x0 - (s.w - 1 - x1)) <= 1 && std::abs(y0 - (s.h - 1 - y1)) <= 1;
+    bool aspect = std::abs(r.w * SCREEN_H - r.h * SCREEN_W) <= SCREEN_W;
+    if (!centred || !aspect)
+        std::fprintf(stderr, "letterbox: picture at (%d, %d) %dx%d is not a centred 16:9 rectangle\n", r.x, r.y, r.w, r.h);
     long bad = 0;
     for (int y = 0; y < s.h; ++y)
         for (int x = 0; x < s.w; ++x) {
@@ -202,7 +220,7 @@ static int check_letterbox(const shot& s) {
         }
     std::printf("letterbox: %dx%d screen, picture at (%d, %d) %dx%d, %ld pixels off\n", s.w, s.h, r.x, r.y, r.w,
                 r.h, bad);
-    return bad ? 1 : 0;
+    return bad || !centred || !aspect ? 1 : 0;
 }
 
 // Prints the RMS level of every second of the capture and the longest run of
@@ -292,7 +310,7 @@ static int check_fade(const char* path) {
         std::printf(" %.1f", windows[k]);
     }
     std::printf(" dBFS per 100 ms\n");
-    bool falling = windows[4] < windows[0] - 10 && windows[4] < before - 15;
+    bool falling = windows[4] < windows[0] - 10 && windows[4] < before - 12;
     return before > -35 && falling ? 0 : 1;
 }
 

@@ -67,6 +67,14 @@ TEST_F(Flow, WindowCloseRequestsInTheMainSceneChangeNothing) {
     EXPECT_EQ(plasma_tick, 50) << "one event per pass: 49 dropped, then the key";
 }
 
+TEST_F(Flow, ThousandsOfMouseMovesAheadOfAKeyAreTakenOnePerPass) {
+    queue(SDL_KEYDOWN, 2);
+    queue(SDL_MOUSEMOTION, 3000);
+    queue(SDL_KEYDOWN);
+    EXPECT_EQ(demo_main(), 0);
+    EXPECT_EQ(plasma_tick, 3001) << "the key is found only after every motion event has been taken";
+}
+
 TEST_F(Flow, UnattendedRunKeepsTheSceneLengths) {
     EXPECT_EQ(demo_main(), 0);
     // Title 5-6 s, credits up to the main scene's end 75-76 s after they
@@ -76,6 +84,16 @@ TEST_F(Flow, UnattendedRunKeepsTheSceneLengths) {
     // The main scene starts after 6-7 s of credits and paces 13 ms per pass.
     EXPECT_GE(plasma_tick, (75 - 7) * 1000 / 13);
     EXPECT_LE(plasma_tick, (76 - 6) * 1000 / 13 + 1);
+}
+
+// The whole unattended run on the dummy driver's 1024 x 768 surface; under
+// AddressSanitizer this shows nothing is touched outside either buffer.
+TEST_F(Flow, DummyDriverWholeRun) {
+    setenv("SDL_VIDEODRIVER", "dummy", 1);
+    EXPECT_EQ(demo_main(), 0);
+    EXPECT_FALSE(screen_is_direct());
+    EXPECT_GE(elapsed_seconds(), 5 + 75 + 30);
+    EXPECT_LE(elapsed_seconds(), 6 + 76 + 32);
 }
 
 TEST_F(Flow, DummyDriversOtherSurfaceIsDrawnThroughOurOwnBuffer) {

@@ -127,4 +127,38 @@ TEST(ScreenLayout, OwnBufferIsScaledCentredWithBlackAround) {
     for (int i = 0; i < SCREEN_W * SCREEN_H; ++i) ASSERT_EQ(screen_pixels[4 * i + 2], 0);
 }
 
+// The dummy video driver's real window surface (1024 x 768): the title shows
+// scaled into the middle, black above and below.
+TEST(ScreenLayout, DummyDriverWindowShowsTheTitleLetterboxed) {
+    setenv("SDL_VIDEODRIVER", "dummy", 1);
+    ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
+    SDL_Window* window = SDL_CreateWindow("test", 0, 0, SCREEN_W, SCREEN_H, SDL_WINDOW_FULLSCREEN | SDL_WINDOW_SHOWN);
+    ASSERT_NE(window, nullptr) << SDL_GetError();
+    SDL_Surface* surface = SDL_GetWindowSurface(window);
+    ASSERT_NE(surface, nullptr) << SDL_GetError();
+    ASSERT_EQ(surface->w, 1024);
+    ASSERT_EQ(surface->h, 768);
+    ASSERT_FALSE(attach_screen(surface));
+    copy_title_picture();
+    present_screen(window);
+    auto rgb = [&](int x, int y) {
+        uint32_t p;
+        std::memcpy(&p, static_cast<uint8_t*>(surface->pixels) + y * surface->pitch + 4 * x, 4);
+        uint8_t r, g, b;
+        SDL_GetRGB(p, surface->format, &r, &g, &b);
+        return std::vector<int>{r, g, b};
+    };
+    for (int x : {0, 511, 1023}) {
+        EXPECT_EQ(rgb(x, 0), (std::vector<int>{0, 0, 0}));
+        EXPECT_EQ(rgb(x, 95), (std::vector<int>{0, 0, 0}));
+        EXPECT_EQ(rgb(x, 672), (std::vector<int>{0, 0, 0}));
+        EXPECT_EQ(rgb(x, 767), (std::vector<int>{0, 0, 0}));
+    }
+    EXPECT_EQ(rgb(0, 96), (std::vector<int>{3, 3, 3})) << "the title's near-black background";
+    EXPECT_EQ(rgb(512, 96 + 288), (std::vector<int>{title_picture[4 * (640 + 1280 * 360) + 2],
+                                                      title_picture[4 * (640 + 1280 * 360) + 1],
+                                                      title_picture[4 * (640 + 1280 * 360)]}));
+    SDL_Quit();
+}
+
 }  // namespace

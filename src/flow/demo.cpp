@@ -51,11 +51,11 @@ static int fail_start_up(const char* call) {
 int demo_main() {
     if (!precompute_all()) return 1;
 
-    if (SDL_Init(SDL_INIT_AUDIO | SDL_INIT_VIDEO) != 0) {
-        // A machine without sound still gets the show; the music falls back to
-        // silence when it cannot open the output.
-        if (SDL_Init(SDL_INIT_VIDEO) != 0) return fail_start_up("SDL_Init");
-    }
+    // Video first and audio on its own: a machine without sound still gets
+    // the show (the music falls back to silence), and video is never started
+    // twice, which some GL drivers do not survive.
+    if (SDL_Init(SDL_INIT_VIDEO) != 0) return fail_start_up("SDL_Init");
+    SDL_InitSubSystem(SDL_INIT_AUDIO);
     SDL_Window* window = SDL_CreateWindow("ZVK-MOXBAR", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
                                           SCREEN_W, SCREEN_H, SDL_WINDOW_FULLSCREEN | SDL_WINDOW_SHOWN);
     if (!window) return fail_start_up("SDL_CreateWindow");

@@ -59,3 +59,16 @@ fail() {
   cat "$WORK/stderr.log" >&2 || true
   exit 1
 }
+
+# wait_for_scene NAME [SECONDS]: polls screenshots until the intro shows NAME
+# (title, credits, main, end, black); fails after SECONDS (default 20).
+wait_for_scene() {
+  local want=$1 limit=${2:-20} start=$SECONDS seen=
+  while [ $((SECONDS - start)) -lt "$limit" ]; do
+    xwd -root -silent >"$WORK/wait.xwd" 2>/dev/null || true
+    seen=$("$CHECK" classify "$WORK/wait.xwd" 2>/dev/null || true)
+    [ "$seen" = "$want" ] && return 0
+    sleep 0.1
+  done
+  fail "waited $limit s for the $want scene, last saw '$seen'"
+}

@@ -7,22 +7,24 @@ source "$(dirname "$0")/lib.sh"
 start_display 1280x720
 start_intro SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$WORK/audio.raw"
 
-sleep 3
+wait_for_scene title
+sleep 0.5
 shot title
 "$CHECK" title "$WORK/title.xwd" || fail "title screen"
 
 press
-sleep 1.5
+wait_for_scene credits
 shot credits
 "$CHECK" credits "$WORK/credits.xwd" || fail "credits screen"
 
 press
-sleep 3
+wait_for_scene main
+sleep 2
 shot main
 "$CHECK" main "$WORK/main.xwd" || fail "main scene"
 
 press
-sleep 1.5
+wait_for_scene end
 shot end
 "$CHECK" end "$WORK/end.xwd" || fail "end screen"
 
