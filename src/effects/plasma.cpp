@@ -4,6 +4,7 @@
 #include "flow/screen.h"
 #include <cmath>
 #include <cstring>
+#include <vector>
 #include <emmintrin.h>
 #include <immintrin.h>
 
@@ -27,10 +28,18 @@ static uint64_t plasma_pair_colours[65536];
 alignas(64) static uint8_t plasma_blue8[256];
 alignas(64) static uint8_t plasma_red8[256];
 
+static bool plasma_pairs_built;
+bool plasma_avx512_usable();
+
 // Low three bytes of a pixel word for palette entry k.
 static uint64_t packed_colour(int k) {
     const int32_t* p = plasma_palette[k];
     return uint64_t(p[0] & 255) | uint64_t(p[1] & 255) << 8 | uint64_t(p[2] & 255) << 16;
+}
+
+static void build_plasma_pair_colours() {
+    for (int ab = 0; ab < 65536; ++ab) plasma_pair_colours[ab] = packed_colour(ab & 255) | packed_colour(ab >> 8) << 32;
+    plasma_pairs_built = true;
 }
 
 // Blue and red follow two sines of different speed; the constant 3.1415 (not
@@ -45,7 +54,10 @@ void build_plasma_palette() {
         plasma_blue8[k] = uint8_t(plasma_palette[k][0]);
         plasma_red8[k] = uint8_t(plasma_palette[k][2]);
     }
-    for (int ab = 0; ab < 65536; ++ab) plasma_pair_colours[ab] = packed_colour(ab & 255) | packed_colour(ab >> 8) << 32;
+    // Only the SSE2 pass reads the pair table; leave its 512 KB untouched
+    // where the AVX-512 pass runs.
+    plasma_pairs_built = false;
+    if (!plasma_avx512_usable()) build_plasma_pair_colours();
 }
 
 // Height field from four sine waves: vertical and horizontal bands, rings round
@@ -55,8 +67,9 @@ void build_plasma_palette() {
 void build_plasma_field() {
     static double wave_x[PLASMA_FIELD_W];
     static double wave_y[PLASMA_FIELD_H];
-    // Centre rings for |dx| <= 640, |dy| <= 360: the whole screen mirrors into it.
-    static double rings[641 * 361];
+    // Centre rings for |dx| <= 640, |dy| <= 360: the whole screen mirrors into
+    // it. Needed only here, so its 1.9 MB go back to the system afterwards.
+    std::vector<double> rings(641 * 361);
     constexpr int cx = 640, cy = 360;
     for (int x = 0; x < PLASMA_FIELD_W; ++x) wave_x[x] = 128.0 * std::sin(x / 16.0) + 128.0;
     for (int y = 0; y < PLASMA_FIELD_H; ++y) wave_y[y] = 128.0 * std::sin(y / 32.0) + 128.0;
@@ -103,6 +116,7 @@ void plasma_pass_sse2(int32_t phase_entry) {
     constexpr uint64_t low7 = 0x7F7F7F7F7F7F7F7Full, high = 0x8080808080808080ull;
     const uint64_t phase = uint64_t(uint32_t(phase_entry) & 255) * 0x0101010101010101ull;
     const uint64_t phase_low7 = phase & low7, phase_high = phase & high;
+    if (!plasma_pairs_built) build_plasma_pair_colours();
     const __m128i keep = _mm_set1_epi32(int(0xFF000000u));
     const uint64_t* pairs = plasma_pair_colours;
     uint8_t* __restrict dst = screen_pixels;

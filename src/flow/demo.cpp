@@ -54,6 +54,10 @@ int demo_main() {
     // Video first and audio on its own: a machine without sound still gets
     // the show (the music falls back to silence), and video is never started
     // twice, which some GL drivers do not survive.
+    // The window surface stays plain memory that SDL hands to the display:
+    // backing it with a GL texture would load a whole GL stack (tens of
+    // megabytes, more on software rendering) for a copy we do not need.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     if (SDL_Init(SDL_INIT_VIDEO) != 0) return fail_start_up("SDL_Init");
     SDL_InitSubSystem(SDL_INIT_AUDIO);
     SDL_Window* window = SDL_CreateWindow("ZVK-MOXBAR", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
@@ -73,6 +77,7 @@ int demo_main() {
     // Title.
     copy_title_picture();
     present_screen(window);
+    release_title_picture();
     get_wall_time(&scene_start);
     wait_seconds_or_key(&scene_start, 5, &event);
 

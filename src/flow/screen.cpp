@@ -2,6 +2,8 @@
 #include "flow/screen.h"
 #include "assets.h"
 #include <cstring>
+#include <sys/mman.h>
+#include <unistd.h>
 
 uint8_t* screen_pixels;
 
@@ -59,6 +61,15 @@ void clear_screen(SDL_Surface* surface) {
 }
 
 void copy_title_picture() { std::memcpy(screen_pixels, title_picture, SCREEN_BYTES); }
+
+void release_title_picture() {
+    // The picture is shown once; its 3.7 MB of pages can go back to the file
+    // they came from (a later read simply brings them in again).
+    const uintptr_t page = uintptr_t(sysconf(_SC_PAGESIZE));
+    uintptr_t begin = (uintptr_t(title_picture) + page - 1) & ~(page - 1);
+    uintptr_t end = (uintptr_t(title_picture) + SCREEN_BYTES) & ~(page - 1);
+    if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_DONTNEED);
+}
 
 void draw_picture_block(int x, int y, int w, int h) {
     if (h <= 0) return;

@@ -35,6 +35,9 @@ void clear_screen(SDL_Surface* surface);
 // Copies title_picture over the whole screen, all four bytes of every pixel.
 void copy_title_picture();
 
+// Lets the system drop the title picture's pages once it has been shown.
+void release_title_picture();
+
 // Copies a w x h block from the start of logo_picture to (x, y), unclipped.
 void draw_picture_block(int x, int y, int w, int h);
 
