@@ -685,15 +685,15 @@ def test_bandlimited_tone():
     r.ten[0, :] = True
     y = Renderer().render(r, block=40)[0, 48000:96000]
     y = y - y.mean()  # the chip output is unipolar
-    spec = np.abs(np.fft.rfft(y * np.hanning(len(y))))
+    spectrum = np.abs(np.fft.rfft(y * np.hanning(len(y))))
     f = np.fft.rfftfreq(len(y), 1.0 / FS)
     f0 = CLOCK / (16.0 * 35)
-    _check(abs(f[np.argmax(spec[10:]) + 10] - f0) < 2.0, "fundamental")
+    _check(abs(f[np.argmax(spectrum[10:]) + 10] - f0) < 2.0, "fundamental")
     harm = np.zeros(len(f), bool)
     for k in range(1, 8):
         harm |= np.abs(f - k * f0) < 30
     harm |= f < 40
-    alias = 20 * np.log10(spec[~harm & (f < 20000)].max() / spec.max())
+    alias = 20 * np.log10(spectrum[~harm & (f < 20000)].max() / spectrum.max())
     _check(alias < -68, "aliasing at %.1f dB" % alias)
 
 
@@ -744,9 +744,9 @@ def test_tape_path():
     n = 4 * FS
     h = tape_hiss(n)
     _check(abs(20 * np.log10(np.sqrt(np.mean(h ** 2))) + 48) < 0.1, "hiss level")
-    spec = np.abs(np.fft.rfft(h[0])) ** 2
+    spectrum = np.abs(np.fft.rfft(h[0])) ** 2
     f = np.fft.rfftfreq(n, 1.0 / FS)
-    _check(spec[f < 200].mean() < 0.05 * spec[(f > 3000) & (f < 6000)].mean(), "hiss is shaped")
+    _check(spectrum[f < 200].mean() < 0.05 * spectrum[(f > 3000) & (f < 6000)].mean(), "hiss is shaped")
     t = np.arange(n) / FS
     x = np.stack([np.full(n, 0.5) + 0.3 * np.sin(2 * np.pi * 1000 * t)] * 2)
     y = fft_filter(x)[:, FS:-FS]
