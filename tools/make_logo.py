@@ -13,7 +13,8 @@ shapes are bold with smooth shading so they survive 1/8x to 12x.
 import os
 
 import numpy as np
-from PIL import Image
+
+from picture_io import write_picture
 
 W, H = 766, 154
 CX, CY = W / 2.0, H / 2.0
@@ -172,17 +173,7 @@ def render():
 
 
 def main():
-    rgb = render()
-    bgra = np.empty((H, W, 4), dtype=np.uint8)
-    bgra[..., 0] = rgb[..., 2]
-    bgra[..., 1] = rgb[..., 1]
-    bgra[..., 2] = rgb[..., 0]
-    bgra[..., 3] = 255
-    os.makedirs(os.path.join(ROOT, "assets"), exist_ok=True)
-    os.makedirs(os.path.join(ROOT, "docs"), exist_ok=True)
-    with open(os.path.join(ROOT, "assets", "logo.bgra"), "wb") as fh:
-        fh.write(bgra.tobytes())
-    Image.fromarray(rgb, "RGB").save(os.path.join(ROOT, "docs", "logo.png"))
+    write_picture(render(), "logo")
 
 
 if __name__ == "__main__":

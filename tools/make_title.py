@@ -11,6 +11,8 @@ import os
 import sys
 
 import numpy as np
+
+from picture_io import write_picture
 from PIL import Image, ImageDraw, ImageFont
 
 W, H = 1280, 720
@@ -182,18 +184,7 @@ def render():
 
 
 def main():
-    rgb = render()
-    bgra = np.empty((H, W, 4), dtype=np.uint8)
-    bgra[..., 0] = rgb[..., 2]
-    bgra[..., 1] = rgb[..., 1]
-    bgra[..., 2] = rgb[..., 0]
-    bgra[..., 3] = 255
-    os.makedirs(os.path.join(ROOT, "assets"), exist_ok=True)
-    os.makedirs(os.path.join(ROOT, "docs"), exist_ok=True)
-    with open(os.path.join(ROOT, "assets", "title.bgra"), "wb") as f:
-        f.write(bgra.tobytes())
-    Image.fromarray(rgb, "RGB").save(os.path.join(ROOT, "docs", "title.png"),
-                                     optimize=False)
+    write_picture(render(), "title")
 
 
 if __name__ == "__main__":

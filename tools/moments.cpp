@@ -30,15 +30,9 @@ uint8_t* moment_screen() {
 bool prepare_main_tables() {
     static bool ready = false;
     if (ready) return true;
-    if (!obtain_scroll_strip()) return false;
-    render_scroll_strip(scroll_text);
-    if (!allocate_logo_frames()) return false;
-    build_logo_frames();
-    build_plasma_palette();
-    build_plasma_field();
-    build_plasma_phase();
-    ready = true;
-    return true;
+    // The intro's own start-up, so the moments draw from exactly its tables.
+    ready = precompute_all();
+    return ready;
 }
 
 // Passes after which the logo is back at its start (position 0, forwards),
