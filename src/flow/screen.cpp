@@ -46,11 +46,29 @@ SDL_Rect letterbox_rect(int dst_w, int dst_h) {
     return SDL_Rect{(dst_w - w) / 2, (dst_h - h) / 2, w, h};
 }
 
+// Scaled copy of our own screen in its own pixel format, for surfaces of
+// another format: SDL scales fast only between equal formats and converts fast
+// only without scaling, so the two steps are done apart. Made once.
+static SDL_Surface* scaled_screen;
+
 void present_screen(SDL_Window* window) {
     if (own_screen && window_surface) {
         SDL_Rect dst = letterbox_rect(window_surface->w, window_surface->h);
         SDL_FillRect(window_surface, nullptr, SDL_MapRGB(window_surface->format, 0, 0, 0));
-        SDL_BlitScaled(own_screen, nullptr, window_surface, &dst);
+        if (window_surface->format->format == own_screen->format->format) {
+            SDL_BlitScaled(own_screen, nullptr, window_surface, &dst);
+        } else {
+            if (!scaled_screen || scaled_screen->w != dst.w || scaled_screen->h != dst.h) {
+                SDL_FreeSurface(scaled_screen);
+                scaled_screen = SDL_CreateRGBSurfaceWithFormat(0, dst.w, dst.h, 32, SDL_PIXELFORMAT_RGB888);
+            }
+            if (scaled_screen) {
+                SDL_BlitScaled(own_screen, nullptr, scaled_screen, nullptr);
+                SDL_BlitSurface(scaled_screen, nullptr, window_surface, &dst);
+            } else {
+                SDL_BlitScaled(own_screen, nullptr, window_surface, &dst);
+            }
+        }
     }
     SDL_UpdateWindowSurface(window);
 }
