@@ -356,6 +356,7 @@ TEST_F(EndScreenFlow, FadeBeginsOnlyOnceTheSecondsDifferenceExceedsThirty) {
         EXPECT_EQ(run_end_screen(window, surface), 0);
         EXPECT_EQ(null_counters.sleeps, uint64_t(end)) << "offset " << offset;
         EXPECT_EQ(null_counters.polls, uint64_t(end - 1)) << "the last frame ends before its poll";
+        EXPECT_EQ(music_fade_request_count(), end - fade + 1) << "a request in every frame from the first on";
         EXPECT_EQ(SDL_WasInit(0), 0u);
         EXPECT_FALSE(music_playing());
     }

@@ -10,6 +10,7 @@ static int64_t silent_start_us;
 static bool silent_fading;
 static int64_t silent_fade_start_us;
 static int silent_fade_ms;
+static int fade_requests;  // since start_music, for checking the end screen's rhythm
 
 static int64_t wall_now_us() {
     wall_time now;
@@ -28,6 +29,7 @@ static void go_silent(const char* why) {
 
 Mix_Music* start_music() {
     silent = false;
+    fade_requests = 0;
     if (Mix_OpenAudio(44100, AUDIO_S16LSB, 2, 1024) != 0) {
         go_silent(SDL_GetError());
         return nullptr;
@@ -59,6 +61,7 @@ int music_playing() {
 }
 
 void music_fade_out(int ms) {
+    ++fade_requests;
     if (!silent) {
         Mix_FadeOutMusic(ms);  // a repeated request continues the fade under way
         return;
@@ -70,3 +73,5 @@ void music_fade_out(int ms) {
 }
 
 bool music_is_silent() { return silent; }
+
+int music_fade_request_count() { return fade_requests; }

@@ -19,3 +19,6 @@ void music_fade_out(int ms);
 
 // True when the run plays without sound.
 bool music_is_silent();
+
+// Fade-out requests since start_music (each one, repeated or not).
+int music_fade_request_count();
