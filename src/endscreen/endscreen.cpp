@@ -111,7 +111,7 @@ int run_end_screen(SDL_Window* window, SDL_Surface* surface) {
             present_screen(window);
             sleep_us(END_FRAME_US);
             get_wall_time(&now);
-            if (now.seconds - start.seconds > END_FADE_AFTER_S) music_fade_out(END_FADE_MS);
+            if (seconds_exceeded(&start, &now, END_FADE_AFTER_S)) music_fade_out(END_FADE_MS);
             if (music_playing() == 0) {
                 SDL_Quit();
                 return 0;
