@@ -93,8 +93,7 @@ static int check_title(const shot& s) {
 
 static int check_credits(const shot& s) {
     std::vector<uint8_t> m = memory_screen();
-    draw_picture_block(200, 200, 766, 154);
-    for (int i = 0; i < 5; ++i) draw_text_screen(credits_lines[i], 250, credits_line_y[i]);
+    draw_credits();
     int bad = compare(s, m, "credits", [](int, int) { return false; });
     long red = 0;
     for (int y = 500; y < 644; ++y)
@@ -166,7 +165,7 @@ static int check_band(const shot& s) {
 
 static int check_end(const shot& s) {
     std::vector<uint8_t> m = memory_screen();
-    for (int i = 0; i < 17; ++i) draw_text_screen(end_screen_lines[i], 100, 74 + 26 * i);
+    draw_end_screen_text();
     auto in_bars = [](int x, int y) { return x >= 750 && x <= 867 && y >= 5 && y <= 600; };
     int bad = compare(s, m, "end screen outside the ribbons", in_bars);
     long green = 0, violet = 0, other = 0;
@@ -261,11 +260,10 @@ static int classify(const shot& s) {
             title = memory_screen();
             copy_title_picture();
             credits = memory_screen();
-            draw_picture_block(200, 200, 766, 154);
-            for (int i = 0; i < 5; ++i) draw_text_screen(credits_lines[i], 250, credits_line_y[i]);
+            draw_credits();
             black = memory_screen();
             text = memory_screen();
-            for (int i = 0; i < 17; ++i) draw_text_screen(end_screen_lines[i], 100, 74 + 26 * i);
+            draw_end_screen_text();
         }
         bool band_blue = true;  // rows 692-700 of the scroller band are always plain blue
         for (int y = 692; y <= 700 && band_blue; ++y)

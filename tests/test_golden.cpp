@@ -127,7 +127,7 @@ TEST(MainMoments, ShortCutEqualsRunningThePasses) {
     plasma_tick = 0;
     scroll_pos = 0;
     for (int64_t n = 1; n <= checked.back(); ++n) {
-        run_main_pass(&pos, &dir);
+        draw_main_pass(&pos, &dir);
         for (int64_t c : checked)
             if (c == n) real[n] = rgb_hash();
     }

@@ -174,7 +174,7 @@ static int stream_video() {
     for (int64_t j = 0; j < p.main_frames; ++j) {
         screen_to_rgb(rgb.data());
         if (!put_frame(rgb)) return fail("cannot write frames", std::strerror(errno));
-        run_main_pass(&pos, &dir);
+        draw_main_pass(&pos, &dir);
     }
 
     // End-screen frames last 56.25 ms; each output frame shows the one whose

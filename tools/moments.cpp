@@ -69,12 +69,6 @@ void apply_main_state(const main_state* s, int32_t* logo_pos, int32_t* logo_dir)
     *logo_dir = s->logo_dir;
 }
 
-void run_main_pass(int32_t* logo_pos, int32_t* logo_dir) {
-    render_plasma();
-    draw_logo_frame(*logo_pos, *logo_dir);
-    draw_scroller();
-    step_logo_animation(logo_pos, logo_dir);
-}
 
 int32_t end_bar_colour_before(int64_t frame) {
     // Each advance adds 10 and jumps from above 254 back to 20, so after the
@@ -97,8 +91,7 @@ void draw_title_moment() {
 void draw_credits_moment() {
     moment_screen();
     clear_screen(moment_surface);
-    draw_picture_block(200, 200, 766, 154);
-    for (int i = 0; i < 5; ++i) draw_text_screen(credits_lines[i], 250, credits_line_y[i]);
+    draw_credits();
 }
 
 void draw_main_moment(int64_t passes) {
@@ -114,7 +107,7 @@ void draw_main_moment(int64_t passes) {
     main_state s = main_state_after(passes - 1);
     int32_t pos, dir;
     apply_main_state(&s, &pos, &dir);
-    run_main_pass(&pos, &dir);
+    draw_main_pass(&pos, &dir);
 }
 
 void draw_end_moment(int cycle, int step) {

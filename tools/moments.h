@@ -2,6 +2,7 @@
 // the demo's own drawing routines: shared by the capture tool and the golden
 // frame test, so both see exactly the same pictures.
 #pragma once
+#include "flow/demo.h"  // draw_main_pass: one pass as the main loop draws it
 #include <cstdint>
 
 // State of the main loop between two passes.
@@ -30,8 +31,6 @@ main_state main_state_after(int64_t passes);
 // Puts a state into the demo's globals and returns the logo's part of it.
 void apply_main_state(const main_state* s, int32_t* logo_pos, int32_t* logo_dir);
 
-// One main-loop pass as the loop does it: plasma, logo, scroller, logo step.
-void run_main_pass(int32_t* logo_pos, int32_t* logo_dir);
 
 // Bar colour at the start of end-screen frame `frame` (0-based over the whole
 // end screen), from its start value and the rows every frame advances it.

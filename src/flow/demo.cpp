@@ -32,6 +32,18 @@ void step_logo_animation(int32_t* logo_frame_pos, int32_t* logo_direction) {
         *logo_direction = +1;
 }
 
+void draw_credits() {
+    draw_picture_block(200, 200, 766, 154);
+    for (int i = 0; i < 5; ++i) draw_text_screen(credits_lines[i], 250, credits_line_y[i]);
+}
+
+void draw_main_pass(int32_t* logo_frame_pos, int32_t* logo_direction) {
+    render_plasma();
+    draw_logo_frame(*logo_frame_pos, *logo_direction);
+    draw_scroller();
+    step_logo_animation(logo_frame_pos, logo_direction);
+}
+
 main_loop_exit main_loop_exit_test(const wall_time* scene_start, SDL_Event* event) {
     wall_time now;
     get_wall_time(&now);
@@ -83,8 +95,7 @@ int demo_main() {
 
     // Credits. Their clock reading also bounds the main scene.
     clear_screen(surface);
-    draw_picture_block(200, 200, 766, 154);
-    for (int i = 0; i < 5; ++i) draw_text_screen(credits_lines[i], 250, credits_line_y[i]);
+    draw_credits();
     present_screen(window);
     get_wall_time(&scene_start);
     wait_seconds_or_key(&scene_start, 6, &event);
@@ -100,10 +111,7 @@ int demo_main() {
     for (;;) {
         wait_for_next_frame(&last_frame_ticks);
         present_screen(window);  // shows what the previous pass drew
-        render_plasma();
-        draw_logo_frame(logo_frame_pos, logo_direction);
-        draw_scroller();
-        step_logo_animation(&logo_frame_pos, &logo_direction);
+        draw_main_pass(&logo_frame_pos, &logo_direction);
 
         main_loop_exit exit = main_loop_exit_test(&scene_start, &event);
         if (exit == MAIN_LOOP_TO_END_SCREEN) break;

@@ -17,6 +17,14 @@ int demo_main();
 // False (after one line on standard error) when memory cannot be had.
 bool precompute_all();
 
+// The credits picture over whatever is on the screen: the logo picture at
+// (200, 200) and the five lines below it (the caller clears first).
+void draw_credits();
+
+// One main-loop pass's drawing: plasma, logo at its position, scroller; then
+// the logo animation moves on.
+void draw_main_pass(int32_t* logo_frame_pos, int32_t* logo_direction);
+
 // Moves the logo animation on by one frame and turns it at either end.
 void step_logo_animation(int32_t* logo_frame_pos, int32_t* logo_direction);
 
