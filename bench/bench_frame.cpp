@@ -1,6 +1,7 @@
 // Per-frame cost of the main scene, next to a floor pass that does the least
 // any plasma must: read the whole int32 field and rewrite bytes 0..2 of every
 // screen pixel.
+#include "assets.h"
 #include "effects/logo.h"
 #include "effects/plasma.h"
 #include "flow/screen.h"
@@ -9,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 static std::vector<uint8_t> bench_screen(SCREEN_BYTES, 0);
@@ -29,6 +31,8 @@ static void build_scene_tables() {
     build_plasma_palette();
     build_plasma_field();
     build_plasma_phase();
+    prepare_logo_drawing(logo_picture);
+    choose_plasma_routine();
     built = true;
 }
 
@@ -55,16 +59,6 @@ static void BM_render_plasma(benchmark::State& state) {
 }
 BENCHMARK(BM_render_plasma)->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly(true);
 
-// The baseline SSE2 pass that render_plasma falls back to without AVX-512.
-static void BM_plasma_pass_sse2(benchmark::State& state) {
-    build_scene_tables();
-    for (auto _ : state) {
-        plasma_pass_sse2(plasma_phase[1234]);
-        benchmark::ClobberMemory();
-    }
-}
-BENCHMARK(BM_plasma_pass_sse2)->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly(true);
-
 // The logo alone at frame 100, its table frame warm in cache as in the
 // main-scene benchmark.
 static void BM_draw_logo_frame(benchmark::State& state) {
@@ -75,16 +69,6 @@ static void BM_draw_logo_frame(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_draw_logo_frame)->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly(true);
-
-// The baseline SSE2 logo routine, same frame.
-static void BM_draw_logo_frame_sse2(benchmark::State& state) {
-    build_scene_tables();
-    for (auto _ : state) {
-        draw_logo_frame_sse2(100 * LOGO_FRAME_ENTRIES, 1);
-        benchmark::ClobberMemory();
-    }
-}
-BENCHMARK(BM_draw_logo_frame_sse2)->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly(true);
 
 // The logo moving through the frames as in the main loop: each frame's 1.9 MB
 // of offsets comes from main memory.
@@ -118,4 +102,39 @@ static void BM_plain_pass_floor(benchmark::State& state) {
 }
 BENCHMARK(BM_plain_pass_floor)->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly(true);
 
-BENCHMARK_MAIN();
+// Each routine this machine can run, by name, beside the dispatched ones
+// above: what the plain passes cost where no vector unit helps.
+static void plasma_routine_bench(benchmark::State& state, plasma_routine r) {
+    build_scene_tables();
+    prepare_plasma_routine(r);
+    for (auto _ : state) {
+        r.pass(plasma_phase[1234]);
+        benchmark::ClobberMemory();
+    }
+}
+
+static void logo_routine_bench(benchmark::State& state, logo_routine r) {
+    build_scene_tables();
+    for (auto _ : state) {
+        r.draw(100 * LOGO_FRAME_ENTRIES, 1);
+        benchmark::ClobberMemory();
+    }
+}
+
+int main(int argc, char** argv) {
+    const plasma_routine* plasma;
+    const int plasma_count = plasma_routines(&plasma);
+    for (int i = 0; i < plasma_count; ++i)
+        benchmark::RegisterBenchmark((std::string("BM_plasma_pass/") + plasma[i].name).c_str(), plasma_routine_bench, plasma[i])
+            ->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly(true);
+    const logo_routine* logo;
+    const int logo_count = logo_routines(&logo);
+    for (int i = 0; i < logo_count; ++i)
+        benchmark::RegisterBenchmark((std::string("BM_draw_logo_frame/") + logo[i].name).c_str(), logo_routine_bench, logo[i])
+            ->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly(true);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -75,11 +75,11 @@ int64_t find_logo_pixel(bool black, int64_t from = 0) {
 }
 
 // Every drawing routine this CPU can run, the dispatching one included.
-struct routine { const char* name; void (*draw)(int32_t, int32_t); };
-
-std::vector<routine> usable_routines() {
-    std::vector<routine> r = {{"dispatch", draw_logo_frame}, {"sse2", draw_logo_frame_sse2}};
-    if (logo_avx512_usable()) r.push_back({"avx512", draw_logo_frame_avx512});
+std::vector<logo_routine> usable_routines() {
+    const logo_routine* list;
+    const int n = logo_routines(&list);
+    std::vector<logo_routine> r = {{"dispatch", draw_logo_frame}};
+    r.insert(r.end(), list, list + n);
     return r;
 }
 
@@ -96,6 +96,7 @@ protected:
     static void SetUpTestSuite() {
         ASSERT_TRUE(allocate_logo_frames());
         build_logo_frames();
+        prepare_logo_drawing(logo_picture);
     }
 };
 
@@ -106,9 +107,13 @@ protected:
         saved = logo_frames;
         table.assign(size_t(3 * FRAME), int64_t(INT32_MIN));
         logo_frames = table.data();
+        prepare_logo_drawing(logo_picture);
         use_memory_screen(0x11);
     }
-    void TearDown() override { logo_frames = saved; }
+    void TearDown() override {
+        logo_frames = saved;
+        prepare_logo_drawing(logo_picture);
+    }
     void place(int64_t k, int64_t x, int64_t y) {  // pixel k of frame 1, forward
         table[size_t(FRAME + 2 * k)] = x;
         table[size_t(FRAME + 2 * k + 1)] = y;
@@ -264,7 +269,7 @@ TEST_F(LogoTable, EachRoutineMatchesPlainDraw) {
     const pass passes[] = {{FRAME, 1},       {100 * FRAME, 1},        {266 * FRAME, 1}, {359 * FRAME, 1},
                            {267 * FRAME, -1}, {200 * FRAME - 1, -1},  {2 * FRAME - 1, -1},
                            {150 * FRAME + 1001, 1}, {150 * FRAME + 777, -1}};
-    for (const routine& r : usable_routines())
+    for (const logo_routine& r : usable_routines())
         for (const pass& p : passes) {
             SCOPED_TRACE(testing::Message() << r.name << " pos " << p.pos << " dir " << p.dir);
             const uint8_t* start = use_varied_screen();
@@ -276,7 +281,7 @@ TEST_F(LogoTable, EachRoutineMatchesPlainDraw) {
 }
 
 TEST_F(LogoTable, EachRoutineDrawsNothingFromFrameZero) {
-    for (const routine& r : usable_routines()) {
+    for (const logo_routine& r : usable_routines()) {
         SCOPED_TRACE(r.name);
         use_memory_screen(0x44);
         r.draw(0, 1);
@@ -325,7 +330,7 @@ TEST_F(LogoSynthetic, EachRoutineFollowsPlacementRules) {
     ASSERT_GE(d, 0);
     const int64_t black = find_logo_pixel(true);
 
-    for (const routine& r : usable_routines()) {
+    for (const logo_routine& r : usable_routines()) {
         SCOPED_TRACE(r.name);
         std::fill(table.begin(), table.end(), int64_t(INT32_MIN));
         place(first, -639, -359);                      // top-left corner, drawn
@@ -354,7 +359,6 @@ TEST_F(LogoSynthetic, EachRoutineFollowsPlacementRules) {
 
 // Passes over a table that ends right where the pass ends (forwards) or
 // begins right where it ends (backwards) still draw the last opaque pixel.
-// (The picture's last rows are black, so its final partial group never is.)
 TEST_F(LogoSynthetic, EachRoutineDrawsTheLastPixelAtTheTableEnds) {
     int64_t last = -1;
     for (int64_t k = LOGO_PIXELS - 1; k >= 0 && last < 0; --k) {
@@ -362,7 +366,7 @@ TEST_F(LogoSynthetic, EachRoutineDrawsTheLastPixelAtTheTableEnds) {
         if (p[0] | p[1] | p[2]) last = k;
     }
     ASSERT_GE(last, 0);
-    for (const routine& r : usable_routines()) {
+    for (const logo_routine& r : usable_routines()) {
         SCOPED_TRACE(r.name);
         // Forwards from the last frame start: the pass ends at the table's end.
         std::fill(table.begin(), table.end(), int64_t(INT32_MIN));
@@ -380,4 +384,39 @@ TEST_F(LogoSynthetic, EachRoutineDrawsTheLastPixelAtTheTableEnds) {
         r.draw(int32_t(pos), -1);
         EXPECT_EQ(std::memcmp(screen_pixel(648, 354), logo_picture + 4 * last, 4), 0);
     }
+}
+
+// A picture whose last 16 pixels are opaque (the short last group of 16 and
+// the end of the one before), with more opaque pixels lying past its end and
+// on-screen offsets where a pass reading too far would find them: every
+// routine draws exactly those 16, forwards and backwards.
+TEST_F(LogoSynthetic, EachRoutineDrawsAnOpaqueLastGroupAndNothingBeyond) {
+    constexpr int64_t N = LOGO_PIXELS, EXTRA = 4;
+    std::vector<uint8_t> picture(logo_picture, logo_picture + 4 * N);
+    picture.resize(size_t(4 * (N + 16)), 0x7F);
+    for (int64_t k = N - 16; k < N; ++k) {
+        uint8_t* p = &picture[size_t(4 * k)];
+        p[0] = uint8_t(k);
+        p[1] = 0x40;
+        p[2] = 0x80;
+        p[3] = 0xFF;
+    }
+    prepare_logo_drawing(picture.data());
+    for (const logo_routine& r : usable_routines())
+        for (int dir : {1, -1}) {
+            SCOPED_TRACE(testing::Message() << r.name << " dir " << dir);
+            const int64_t pos = dir > 0 ? FRAME : 2 * FRAME - 1;
+            std::fill(table.begin(), table.end(), int64_t(INT32_MIN));
+            for (int64_t k = N - 16; k < N + EXTRA; ++k) {
+                table[size_t(pos + 2 * dir * k)] = 5 * (k - N);
+                table[size_t(pos + 2 * dir * k + dir)] = 50;
+            }
+            use_memory_screen(0x11);
+            r.draw(int32_t(pos), dir);
+            for (int64_t k = N - 16; k < N; ++k)
+                EXPECT_EQ(std::memcmp(screen_pixel(640 + 5 * int(k - N), 410), &picture[size_t(4 * k)], 4), 0) << k;
+            int changed = 0;
+            for (int64_t i = 0; i < SCREEN_BYTES; i += 4) changed += std::memcmp(screen_pixels + i, "\x11\x11\x11\x11", 4) != 0;
+            EXPECT_EQ(changed, 16);
+        }
 }

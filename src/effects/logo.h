@@ -1,10 +1,11 @@
 // Rotating logo: screen offsets of every logo pixel for 360 animation frames,
 // computed once, then copied per frame.
 #pragma once
+#include "assets.h"
 #include <cstddef>
 #include <cstdint>
 
-constexpr int LOGO_PIXELS = 766 * 154;                  // 117,964
+constexpr int LOGO_PIXELS = LOGO_W * LOGO_H;            // 117,964
 constexpr int LOGO_FRAME_ENTRIES = 2 * LOGO_PIXELS;     // 235,928
 constexpr int LOGO_FRAME_COUNT = 360;
 constexpr int64_t LOGO_TABLE_ENTRIES = int64_t(LOGO_FRAME_ENTRIES) * LOGO_FRAME_COUNT;
@@ -27,13 +28,23 @@ int64_t* map_logo_memory(size_t bytes);
 // logo_frames.
 void build_logo_frames_into(int64_t* table);
 
-// Copies the non-black logo pixels to the offsets of the frame at pos, reading
-// the table forwards (dir +1) or backwards (dir -1). Uses the fastest routine
-// the CPU supports, chosen on the first call.
-void draw_logo_frame(int32_t logo_frame_pos, int32_t logo_direction);
+// One way of drawing a frame: copies the non-black pixels of the picture set
+// by prepare_logo_drawing to the offsets of the frame at pos, reading the
+// table forwards (dir +1) or backwards (dir -1). Every routine gives the same
+// screen.
+struct logo_routine {
+    const char* name;
+    void (*draw)(int32_t logo_frame_pos, int32_t logo_direction);
+};
 
-// The routines draw_logo_frame chooses from, exposed so tests can hold each one
-// against the plain formula; all give identical screens.
-void draw_logo_frame_sse2(int32_t logo_frame_pos, int32_t logo_direction);
-void draw_logo_frame_avx512(int32_t logo_frame_pos, int32_t logo_direction);  // only when logo_avx512_usable()
-bool logo_avx512_usable();  // AVX-512 F present
+// The routines this machine can run, fastest first; the last is the plain
+// one that every machine has. Returns how many.
+int logo_routines(const logo_routine** list);
+
+// Sets the picture the routines draw (logo_picture in the show; LOGO_W x
+// LOGO_H pixels), lists its non-black pixels and picks the fastest routine
+// for draw_logo_frame. Part of the start-up work.
+void prepare_logo_drawing(const uint8_t* picture);
+
+// Draws the frame at pos with the routine prepare_logo_drawing picked.
+void draw_logo_frame(int32_t logo_frame_pos, int32_t logo_direction);

@@ -1,12 +1,12 @@
 // Plasma background: a fixed height field whose colours cycle through a
 // palette, shifted every frame by a cosine-driven phase.
 #include "effects/plasma.h"
+#include "effects/cpu_passes.h"
 #include "flow/screen.h"
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <vector>
-#include <emmintrin.h>
-#include <immintrin.h>
 
 int32_t plasma_palette[256][3];
 int32_t plasma_field[PLASMA_FIELD_W * PLASMA_FIELD_H];
@@ -15,21 +15,22 @@ int32_t plasma_tick;
 
 // Row-major byte copy of plasma_field (values are 0..255), so a frame reads
 // 0.9 MB in screen order instead of 3.7 MB across columns.
-static uint8_t plasma_field8[PLASMA_FIELD_W * PLASMA_FIELD_H];
+uint8_t plasma_field8[PLASMA_FIELD_W * PLASMA_FIELD_H];
 
-// Colours of two neighbouring pixels by their two palette indices (first pixel
-// in the low byte of the index and the low half of the value), packed as pixel
-// words with a zero fourth byte. 512 KB, but a smooth field only touches the
-// entries near the diagonal, so the hot part stays in cache.
+// Colours of two neighbouring pixels by their two palette indices (first
+// pixel in the low byte of the index and the low half of the value), packed
+// as pixel words with a zero fourth byte. 512 KB, but a smooth field only
+// touches the entries near the diagonal, so the hot part stays in cache.
+// Built only where a routine that reads it runs.
 static uint64_t plasma_pair_colours[65536];
 
-// Blue and red of every palette entry as bytes (green is always 0): the four
-// 64-byte quarters of each become byte-lookup registers in the AVX-512 pass.
-alignas(64) static uint8_t plasma_blue8[256];
-alignas(64) static uint8_t plasma_red8[256];
+// The four 64-byte quarters of each become byte-lookup registers in a
+// vector pass, hence the alignment.
+alignas(64) uint8_t plasma_blue8[256];
+alignas(64) uint8_t plasma_red8[256];
 
-static bool plasma_pairs_built;
-bool plasma_avx512_usable();
+// The pass render_plasma runs; set by choose_plasma_routine.
+static void (*plasma_pass_in_use)(int32_t phase);
 
 // Low three bytes of a pixel word for palette entry k.
 static uint64_t packed_colour(int k) {
@@ -39,7 +40,6 @@ static uint64_t packed_colour(int k) {
 
 static void build_plasma_pair_colours() {
     for (int ab = 0; ab < 65536; ++ab) plasma_pair_colours[ab] = packed_colour(ab & 255) | packed_colour(ab >> 8) << 32;
-    plasma_pairs_built = true;
 }
 
 // Blue and red follow two sines of different speed; the constant 3.1415 (not
@@ -54,10 +54,6 @@ void build_plasma_palette() {
         plasma_blue8[k] = uint8_t(plasma_palette[k][0]);
         plasma_red8[k] = uint8_t(plasma_palette[k][2]);
     }
-    // Only the SSE2 pass reads the pair table; leave its 512 KB untouched
-    // where the AVX-512 pass runs.
-    plasma_pairs_built = false;
-    if (!plasma_avx512_usable()) build_plasma_pair_colours();
 }
 
 // Height field from four sine waves: vertical and horizontal bands, rings round
@@ -106,96 +102,65 @@ void build_plasma_phase() {
     }
 }
 
-// Every screen pixel gets the colour of its field value shifted by the phase;
-// the fourth byte is kept. Eight field bytes are loaded at once and the phase
-// is added to each byte modulo 256 without carries between them (so negative
-// phases wrap the same way); each pair of shifted bytes then picks the packed
-// colours of two pixels from plasma_pair_colours, and the pixels are merged
-// into the screen 16 bytes at a time.
-void plasma_pass_sse2(int32_t phase_entry) {
+// Pixels are handled as little-endian words: the fourth byte is the high one.
+static_assert(std::endian::native == std::endian::little, "pixel words assume a little-endian machine");
+
+// The pass every machine can run. Eight field bytes at once get the phase
+// added modulo 256 each, without carries between them (so negative phases
+// wrap the same way); each pair of shifted bytes picks the packed colours of
+// two pixels from plasma_pair_colours, merged into the screen with the
+// fourth bytes kept. Loads and stores go through memcpy: the screen is bytes.
+static void plasma_pass_plain(int32_t phase_entry) {
     constexpr uint64_t low7 = 0x7F7F7F7F7F7F7F7Full, high = 0x8080808080808080ull;
+    constexpr uint64_t keep = 0xFF000000FF000000ull;
     const uint64_t phase = uint64_t(uint32_t(phase_entry) & 255) * 0x0101010101010101ull;
     const uint64_t phase_low7 = phase & low7, phase_high = phase & high;
-    if (!plasma_pairs_built) build_plasma_pair_colours();
-    const __m128i keep = _mm_set1_epi32(int(0xFF000000u));
-    const uint64_t* pairs = plasma_pair_colours;
     uint8_t* __restrict dst = screen_pixels;
     const uint8_t* __restrict f = plasma_field8;
-    constexpr int n = PLASMA_FIELD_W * PLASMA_FIELD_H;  // a multiple of 8
+    constexpr int n = PLASMA_FIELD_W * PLASMA_FIELD_H;
+    static_assert(n % 8 == 0, "the field is handled eight bytes at a time");
     for (int i = 0; i < n; i += 8) {
         uint64_t a;
         std::memcpy(&a, f + i, 8);
         const uint64_t v = ((a & low7) + phase_low7) ^ ((a & high) ^ phase_high);
-        __m128i c0 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(pairs + (v & 0xFFFF)));
-        __m128i c1 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(pairs + ((v >> 16) & 0xFFFF)));
-        __m128i c2 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(pairs + ((v >> 32) & 0xFFFF)));
-        __m128i c3 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(pairs + (v >> 48)));
-        __m128i* out = reinterpret_cast<__m128i*>(dst + 4 * i);
-        __m128i lo = _mm_loadu_si128(out), hi = _mm_loadu_si128(out + 1);
-        _mm_storeu_si128(out, _mm_or_si128(_mm_and_si128(lo, keep), _mm_unpacklo_epi64(c0, c1)));
-        _mm_storeu_si128(out + 1, _mm_or_si128(_mm_and_si128(hi, keep), _mm_unpacklo_epi64(c2, c3)));
-    }
-}
-
-bool plasma_avx512_usable() {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-           __builtin_cpu_supports("avx512vbmi");
-}
-
-#define PLASMA_AVX512 __attribute__((target("avx512f,avx512bw,avx512vbmi")))
-
-// Palette byte for each of 64 indices: two-register byte permutes cover 128
-// entries each (index bits 0..6), and bit 7 picks which half.
-PLASMA_AVX512 static inline __m512i look_up_256(__m512i v, const __m512i t[4]) {
-    const __m512i low = _mm512_permutex2var_epi8(t[0], v, t[1]);
-    const __m512i high = _mm512_permutex2var_epi8(t[2], v, t[3]);
-    return _mm512_mask_blend_epi8(_mm512_movepi8_mask(v), low, high);
-}
-
-// 64 pixels per step: the phase is added to 64 field bytes at once (byte adds
-// wrap modulo 256), blue and red are looked up in registers, and byte permutes
-// lay them out as blue, 0, red for 16 pixels per register. A byte-masked store
-// writes bytes 0..2 only, so the fourth byte is kept without reading the
-// screen, which saves a third of the memory traffic.
-PLASMA_AVX512 void plasma_pass_avx512(int32_t phase_entry) {
-    __m512i blue[4], red[4], spread[4];
-    for (int q = 0; q < 4; ++q) {
-        blue[q] = _mm512_load_si512(plasma_blue8 + 64 * q);
-        red[q] = _mm512_load_si512(plasma_red8 + 64 * q);
-        // Byte 4p of register q takes blue[16q + p], byte 4p + 2 red[16q + p]
-        // (index bit 6 selects the red operand); bytes 1 and 3 are zeroed.
-        alignas(64) uint8_t idx[64];
-        for (int p = 0; p < 16; ++p) {
-            idx[4 * p] = uint8_t(16 * q + p);
-            idx[4 * p + 1] = 0;
-            idx[4 * p + 2] = uint8_t(64 + 16 * q + p);
-            idx[4 * p + 3] = 0;
+        for (int q = 0; q < 4; ++q) {
+            uint8_t* out = dst + 4 * i + 8 * q;
+            uint64_t two;
+            std::memcpy(&two, out, 8);
+            two = (two & keep) | plasma_pair_colours[(v >> 16 * q) & 0xFFFF];
+            std::memcpy(out, &two, 8);
         }
-        spread[q] = _mm512_load_si512(idx);
-    }
-    const __m512i phase = _mm512_set1_epi8(char(phase_entry & 255));
-    constexpr __mmask64 blue_red = 0x5555555555555555ull, colour_bytes = 0x7777777777777777ull;
-    uint8_t* __restrict dst = screen_pixels;
-    const uint8_t* __restrict f = plasma_field8;
-    constexpr int n = PLASMA_FIELD_W * PLASMA_FIELD_H;  // a multiple of 64
-    for (int i = 0; i < n; i += 64) {
-        const __m512i v = _mm512_add_epi8(_mm512_loadu_si512(f + i), phase);
-        const __m512i b = look_up_256(v, blue), r = look_up_256(v, red);
-        for (int q = 0; q < 4; ++q)
-            _mm512_mask_storeu_epi8(dst + 4 * i + 64 * q, colour_bytes,
-                                    _mm512_maskz_permutex2var_epi8(blue_red, b, spread[q], r));
     }
 }
 
-using plasma_pass_fn = void (*)(int32_t);
+// The CPU's own routines, then the plain one; listed once.
+static constexpr int PLASMA_ROUTINES_MAX = 4;
+static plasma_routine plasma_routine_list[PLASMA_ROUTINES_MAX];
+static int plasma_routine_count;
 
-static plasma_pass_fn choose_plasma_pass() {
-    return plasma_avx512_usable() ? plasma_pass_avx512 : plasma_pass_sse2;
+int plasma_routines(const plasma_routine** list) {
+    if (plasma_routine_count == 0) {
+        int n = cpu_plasma_routines(plasma_routine_list, PLASMA_ROUTINES_MAX - 1);
+        plasma_routine_list[n++] = {"plain", plasma_pass_plain, true};
+        plasma_routine_count = n;
+    }
+    *list = plasma_routine_list;
+    return plasma_routine_count;
+}
+
+void prepare_plasma_routine(const plasma_routine& r) {
+    if (r.reads_pair_table) build_plasma_pair_colours();
+}
+
+// The pair table's 512 KB are only touched where a routine reads them.
+void choose_plasma_routine() {
+    const plasma_routine* list;
+    plasma_routines(&list);
+    prepare_plasma_routine(list[0]);
+    plasma_pass_in_use = list[0].pass;
 }
 
 void render_plasma() {
-    static const plasma_pass_fn pass = choose_plasma_pass();
-    pass(plasma_phase[plasma_tick]);
+    plasma_pass_in_use(plasma_phase[plasma_tick]);
     if (++plasma_tick > PLASMA_PHASE_LEN - 1) plasma_tick = 0;
 }

@@ -16,13 +16,25 @@ void build_plasma_palette();
 void build_plasma_field();
 void build_plasma_phase();
 
-// Rewrites bytes 0..2 of every screen pixel and advances plasma_tick. The
-// per-pixel pass is the fastest one the CPU supports, chosen on the first call.
-void render_plasma();
+// One way of drawing a frame: rewrites bytes 0..2 of every screen pixel for
+// `phase` and leaves plasma_tick alone. Every routine gives the same screen.
+struct plasma_routine {
+    const char* name;
+    void (*pass)(int32_t phase);
+    bool reads_pair_table;  // needs prepare_plasma_routine before its first frame
+};
 
-// The passes render_plasma chooses from, exposed so tests can hold each one
-// against the plain formula. Each draws the frame for `phase` and leaves
-// plasma_tick alone; all give identical screens.
-void plasma_pass_sse2(int32_t phase);
-void plasma_pass_avx512(int32_t phase);   // only when plasma_avx512_usable()
-bool plasma_avx512_usable();              // AVX-512 F, BW and VBMI present
+// The routines this machine can run, fastest first; the last is the plain
+// pass that every machine has. Returns how many.
+int plasma_routines(const plasma_routine** list);
+
+// Builds what `r` reads besides the palette and the field.
+void prepare_plasma_routine(const plasma_routine& r);
+
+// Picks the fastest routine for render_plasma and prepares it; needs the
+// palette and the field. Part of the start-up work.
+void choose_plasma_routine();
+
+// Rewrites bytes 0..2 of every screen pixel and advances plasma_tick, with
+// the routine choose_plasma_routine picked.
+void render_plasma();

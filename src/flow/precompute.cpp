@@ -1,4 +1,6 @@
-// Everything the main scene reads is built here, before the window opens.
+// Everything the main scene reads is built here, before the window opens,
+// including the tables of the drawing routines this machine will run.
+#include "assets.h"
 #include "effects/logo.h"
 #include "effects/plasma.h"
 #include "flow/demo.h"
@@ -11,8 +13,10 @@ bool precompute_all() {
     render_scroll_strip(scroll_text);
     if (!allocate_logo_frames()) return false;
     build_logo_frames();
+    prepare_logo_drawing(logo_picture);
     build_plasma_palette();
     build_plasma_field();
     build_plasma_phase();
+    choose_plasma_routine();
     return true;
 }
