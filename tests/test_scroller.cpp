@@ -86,19 +86,17 @@ TEST(ScrollStrip, EveryCellShowsItsCharacterBlackOnBlue) {
     }
 }
 
-TEST(ScrollStrip, PutPixelWritesColourBytesOnlyAtItsPlace) {
+// The strip's bottom-right 2 x 2 corner, ink only at its top-left: the last
+// pixel of the strip is its last four bytes, and only colour bytes change.
+TEST(ScrollStrip, BitmapLandsAtItsPlaceInColourBytesOnly) {
     ASSERT_TRUE(obtain_scroll_strip());
     std::memset(scroll_strip, 0x11, STRIP_ROW * GLYPH_H);
-    put_strip_pixel(6569, 27, 1, 2, 3);
-    const uint8_t* p = strip_pixel(6569, 27);
-    EXPECT_EQ(p[0], 1);
-    EXPECT_EQ(p[1], 2);
-    EXPECT_EQ(p[2], 3);
-    EXPECT_EQ(p[3], 0x11);
-    EXPECT_EQ(size_t(p - scroll_strip), size_t(735840 - 4));
-    put_strip_pixel(1, 1, 9, 9, 9);
-    EXPECT_EQ(scroll_strip[4 + 60 * SCROLL_TEXT_LEN], 9);
-    EXPECT_EQ(scroll_strip[4 + 60 * SCROLL_TEXT_LEN - 1], 0x11);
+    const uint8_t bits[2] = {0x01, 0x00};
+    blit_bits_strip(2, 2, bits, SCROLL_STRIP_W - 2, GLYPH_H - 2);
+    EXPECT_EQ(std::memcmp(scroll_strip + 735840 - 4, "\xFF\x00\x00\x11", 4), 0);
+    EXPECT_EQ(std::memcmp(strip_pixel(SCROLL_STRIP_W - 2, GLYPH_H - 2), "\x00\x00\x00\x11", 4), 0);
+    EXPECT_EQ(std::memcmp(strip_pixel(SCROLL_STRIP_W - 3, GLYPH_H - 1), "\x11\x11\x11\x11", 4), 0);
+    EXPECT_EQ(std::memcmp(strip_pixel(SCROLL_STRIP_W - 1, GLYPH_H - 3), "\x11\x11\x11\x11", 4), 0);
 }
 
 TEST(Scroller, FirstTwoFramesMoveOneColumn) {

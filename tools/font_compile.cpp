@@ -1,5 +1,7 @@
 // Build-time converter: reads the font drawn with '#' and '.' in assets/font.txt
 // and writes the glyph table as C++ source. Any malformed glyph stops the build.
+#include "assets.h"
+#include "text/font.h"
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -7,8 +9,7 @@
 #include <string>
 #include <vector>
 
-static const char GLYPH_ORDER[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZ!.?@";
-constexpr int W = 15, H = 28, SLOT = 64, COUNT = 30;
+constexpr int W = GLYPH_W, H = GLYPH_H, SLOT = FONT_GLYPH_SLOT, COUNT = FONT_GLYPH_COUNT;
 
 static void fail(const std::string& path, int line, const std::string& why) {
     std::fprintf(stderr, "%s:%d: %s\n", path.c_str(), line, why.c_str());
@@ -42,7 +43,7 @@ int main(int argc, char** argv) {
             row = 0;
             continue;
         }
-        if (int(line.size()) != W) fail(in_path, line_no, "a glyph row must be 15 characters");
+        if (int(line.size()) != W) fail(in_path, line_no, "a glyph row must be " + std::to_string(W) + " characters");
         for (int x = 0; x < W; ++x) {
             if (line[x] == '#')
                 table[glyph * SLOT + row * 2 + x / 8] |= (unsigned char)(1u << (x % 8));
@@ -51,7 +52,7 @@ int main(int argc, char** argv) {
         }
         ++row;
     }
-    if (glyph >= 0 && row != H) fail(in_path, line_no, "last glyph has fewer than 28 rows");
+    if (glyph >= 0 && row != H) fail(in_path, line_no, "last glyph has fewer than " + std::to_string(H) + " rows");
     for (int g = 0; g < COUNT; ++g)
         if (!seen[g]) fail(in_path, line_no, std::string("missing glyph ") + GLYPH_ORDER[g]);
 

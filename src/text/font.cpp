@@ -1,9 +1,10 @@
 // Bitmap font drawing: one bit per pixel, written as a full opaque cell so a
 // line of text replaces whatever was under it without a clear first.
 #include "text/font.h"
-#include "text/scroller.h"
 #include "flow/screen.h"
 #include "assets.h"
+
+static_assert(sizeof(GLYPH_ORDER) - 1 == FONT_GLYPH_COUNT, "one glyph slot per character of the order");
 
 // Slot of each 8-bit code in font_glyphs, -1 for codes without a glyph. Built
 // at compile time so lookup is a single load and never folds case.
@@ -12,11 +13,7 @@ static constexpr int8_t GLYPH_INDEX_NONE = -1;
 static constexpr auto build_glyph_index() {
     struct table { int8_t slot[256]; } t{};
     for (int c = 0; c < 256; ++c) t.slot[c] = GLYPH_INDEX_NONE;
-    for (int c = 'A'; c <= 'Z'; ++c) t.slot[c] = int8_t(c - 'A');
-    t.slot[int('!')] = 26;
-    t.slot[int('.')] = 27;
-    t.slot[int('?')] = 28;
-    t.slot[int('@')] = 29;
+    for (int i = 0; GLYPH_ORDER[i] != 0; ++i) t.slot[uint8_t(GLYPH_ORDER[i])] = int8_t(i);
     return t;
 }
 
@@ -29,52 +26,39 @@ const uint8_t* glyph_for(uint8_t ch) {
     return slot < 0 ? nullptr : font_glyphs + slot * FONT_GLYPH_SLOT;
 }
 
-// Shared walk over a w x h bitmap whose rows are ceil(w/8) bytes: hands every
-// pixel to put() as ink or background so every pixel of the rectangle is set.
-template <typename Put>
-static inline void walk_bits(uint8_t w, uint8_t h, const uint8_t* bits, Put put) {
+// Walks the bitmap row by row, taking the next byte every eighth column, and
+// writes bytes 0..2 of every pixel of the rectangle.
+void blit_bits(const text_target& target, uint8_t w, uint8_t h, const uint8_t* bits, int x, int y) {
     const int row_bytes = (w + 7) / 8;
     for (int r = 0; r < h; ++r) {
         const uint8_t* row = bits ? bits + r * row_bytes : nullptr;
+        uint8_t* p = target.pixels + size_t(y + r) * target.pitch + size_t(x) * 4;
         uint8_t byte = 0;
-        for (int j = 0; j < w; ++j) {
+        for (int j = 0; j < w; ++j, p += 4) {
             if (j % 8 == 0) byte = row ? row[j / 8] : 0;
-            put(j, r, (byte >> (j % 8)) & 1);
+            const uint8_t* colour = (byte >> (j % 8)) & 1 ? target.ink : target.background;
+            p[0] = colour[0];
+            p[1] = colour[1];
+            p[2] = colour[2];
         }
     }
 }
 
-// Red ink on black on the screen; the fourth byte of each pixel is left alone.
+void draw_char(const text_target& target, uint8_t ch, int x, int y) {
+    blit_bits(target, GLYPH_W, GLYPH_H, glyph_for(ch), x, y);
+}
+
+// The screen as a target: red ink on black.
+static text_target screen_target() { return {screen_pixels, SCREEN_PITCH, {0, 0, 255}, {0, 0, 0}}; }
+
 void blit_bits_screen(uint8_t w, uint8_t h, const uint8_t* bits, int x, int y) {
-    walk_bits(w, h, bits, [x, y](int j, int r, int ink) {
-        uint8_t* p = screen_pixels + size_t(y + r) * SCREEN_PITCH + size_t(x + j) * 4;
-        p[0] = 0;
-        p[1] = 0;
-        p[2] = ink ? 255 : 0;
-    });
+    blit_bits(screen_target(), w, h, bits, x, y);
 }
 
-// Black ink on blue in the scroll strip.
-void blit_bits_strip(uint8_t w, uint8_t h, const uint8_t* bits, int x, int y) {
-    walk_bits(w, h, bits, [x, y](int j, int r, int ink) {
-        if (ink)
-            put_strip_pixel(x + j, y + r, 0, 0, 0);
-        else
-            put_strip_pixel(x + j, y + r, 255, 0, 0);
-    });
-}
-
-// One character cell on the screen.
-void draw_char_screen(uint8_t ch, int x, int y) {
-    blit_bits_screen(GLYPH_W, GLYPH_H, glyph_for(ch), x, y);
-}
-
-// One character cell in the scroll strip.
-void draw_char_strip(uint8_t ch, int x, int y) {
-    blit_bits_strip(GLYPH_W, GLYPH_H, glyph_for(ch), x, y);
-}
+void draw_char_screen(uint8_t ch, int x, int y) { draw_char(screen_target(), ch, x, y); }
 
 // A line of fixed-pitch cells, left to right, up to the terminating NUL.
 void draw_text_screen(const char* text, int x, int y) {
-    for (int i = 0; text[i] != 0; ++i) draw_char_screen(uint8_t(text[i]), x + GLYPH_W * i, y);
+    const text_target screen = screen_target();
+    for (int i = 0; text[i] != 0; ++i) draw_char(screen, uint8_t(text[i]), x + GLYPH_W * i, y);
 }

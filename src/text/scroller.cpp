@@ -2,8 +2,8 @@
 // then copied into the bottom band of the screen one column further per frame,
 // wrapping round to the start of the strip.
 #include "text/scroller.h"
-#include "text/font.h"
 #include "flow/screen.h"
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -35,24 +35,31 @@ bool obtain_scroll_strip() {
     return true;
 }
 
-// Colour bytes only: the strip's fourth byte is never part of the picture.
-void put_strip_pixel(int x, int y, uint8_t b, uint8_t g, uint8_t r) {
-    uint8_t* p = scroll_strip + size_t(x) * 4 + size_t(y) * STRIP_ROW_BYTES;
-    p[0] = b;
-    p[1] = g;
-    p[2] = r;
+// The strip as a target for the font: black ink on blue; only the colour
+// bytes are written, the strip's fourth byte is never part of the picture.
+static text_target strip_target() { return {scroll_strip, STRIP_ROW_BYTES, {0, 0, 0}, {255, 0, 0}}; }
+
+void blit_bits_strip(uint8_t w, uint8_t h, const uint8_t* bits, int x, int y) {
+    blit_bits(strip_target(), w, h, bits, x, y);
 }
+
+void draw_char_strip(uint8_t ch, int x, int y) { draw_char(strip_target(), ch, x, y); }
 
 // Lays the message out cell by cell from the strip's left edge.
 void render_scroll_strip(const char* text) {
-    for (int i = 0; text[i] != 0; ++i) draw_char_strip(uint8_t(text[i]), GLYPH_W * i, 0);
+    const text_target strip = strip_target();
+    for (int i = 0; text[i] != 0; ++i) draw_char(strip, uint8_t(text[i]), GLYPH_W * i, 0);
 }
 
 // Copies n pixels' colour bytes while keeping each destination pixel's fourth
-// byte; word-wise so the compiler can vectorise it.
-static inline void copy_colour_run(uint32_t* dst, const uint32_t* src, int n) {
-    // The fourth byte is the high byte of a little-endian pixel word.
-    for (int i = 0; i < n; ++i) dst[i] = (dst[i] & 0xFF000000u) | (src[i] & 0x00FFFFFFu);
+// byte. Both buffers are bytes, so they are read and written as bytes; the
+// compiler turns the loop into wide moves.
+static inline void copy_colour_run(uint8_t* dst, const uint8_t* src, int n) {
+    for (int i = 0; i < 4 * n; i += 4) {
+        dst[i] = src[i];
+        dst[i + 1] = src[i + 1];
+        dst[i + 2] = src[i + 2];
+    }
 }
 
 // One frame of the scroller: band column x shows strip column scroll_pos + x,
@@ -63,15 +70,15 @@ void draw_scroller() {
     // The band's 1280 columns come from at most a few straight runs of the
     // strip, so the wrap is decided once per run, not once per pixel.
     for (int y = 0; y < GLYPH_H; ++y) {
-        uint32_t* dst = reinterpret_cast<uint32_t*>(screen_pixels + size_t(SCROLL_BAND_Y + y) * SCREEN_PITCH);
-        const uint32_t* src_row = reinterpret_cast<const uint32_t*>(scroll_strip + size_t(y) * STRIP_ROW_BYTES);
+        uint8_t* dst = screen_pixels + size_t(SCROLL_BAND_Y + y) * SCREEN_PITCH;
+        const uint8_t* src_row = scroll_strip + size_t(y) * STRIP_ROW_BYTES;
         int x = 0;
         int p = s;
         while (x < SCREEN_W) {
             if (p >= SCROLL_STRIP_W) p = 0;
             int n = SCROLL_STRIP_W - p;
             if (n > SCREEN_W - x) n = SCREEN_W - x;
-            copy_colour_run(dst + x, src_row + p, n);
+            copy_colour_run(dst + 4 * x, src_row + 4 * p, n);
             x += n;
             p += n;
         }
