@@ -1,18 +1,24 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs the whole test suite: unit, flow
 # and end-to-end tests on a release build, then the unit and flow tests again
-# under AddressSanitizer and UndefinedBehaviorSanitizer.
+# under AddressSanitizer and UndefinedBehaviorSanitizer, then the unit tests
+# of an arm64 build under emulation. Warnings are errors unless
+# TAPEHISS_WERROR=OFF is set.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/setup-deps.sh test
 jobs=$(nproc)
 
-cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release >/dev/null
+werror="-DTAPEHISS_WERROR=${TAPEHISS_WERROR:-ON}"
+
+cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release "$werror" >/dev/null
 cmake --build build/release -j"$jobs"
 # The whole run on the dummy driver is there for the sanitizers below.
 ctest --test-dir build/release --output-on-failure -j"$jobs" --timeout 900 -E 'Flow.DummyDriverWholeRun'
 
-cmake -S . -B build/sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAPEHISS_SANITIZE=ON -DTAPEHISS_BENCH=OFF >/dev/null
+cmake -S . -B build/sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAPEHISS_SANITIZE=ON -DTAPEHISS_BENCH=OFF "$werror" >/dev/null
 cmake --build build/sanitize -j"$jobs"
 ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build/sanitize --output-on-failure -j"$jobs" -L unit --timeout 900 -E 'Flow.UnattendedRunKeepsTheSceneLengths'
+
+bash tools/test-arm64.sh
