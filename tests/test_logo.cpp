@@ -42,14 +42,14 @@ int32_t truncate_like_cpu(double v) {
 int64_t plain_entry(int64_t idx) {
     int64_t f = idx / FRAME, rest = idx % FRAME;
     int64_t pixel = rest / 2;
-    int i = int(pixel / 766), j = int(pixel % 766);
+    int i = int(pixel / LOGO_W), j = int(pixel % LOGO_W);
     const frame_terms& t = all_frame_terms()[size_t(f)];
     double v = rest % 2 == 0 ? (-t.sa * i) * t.s + (t.ca * j) * t.s
                              : (t.ca * i) * t.s + (t.sa * j) * t.s;
     return truncate_like_cpu(v);
 }
 
-int64_t entry(int f, int row, int col, int xy) { return logo_frames[FRAME * f + 2 * (766 * row + col) + xy]; }
+int64_t entry(int f, int row, int col, int xy) { return logo_frames[FRAME * f + 2 * (LOGO_W * row + col) + xy]; }
 
 // The screen a draw pass must produce, composed from plain_entry.
 std::vector<uint8_t> plain_draw(const std::vector<uint8_t>& before, int64_t pos, int64_t dir) {

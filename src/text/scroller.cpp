@@ -3,6 +3,7 @@
 // wrapping round to the start of the strip.
 #include "text/scroller.h"
 #include "flow/screen.h"
+#include <bit>
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
@@ -51,14 +52,20 @@ void render_scroll_strip(const char* text) {
     for (int i = 0; text[i] != 0; ++i) draw_char(strip, uint8_t(text[i]), GLYPH_W * i, 0);
 }
 
+static_assert(std::endian::native == std::endian::little, "pixel words assume a little-endian machine");
+
 // Copies n pixels' colour bytes while keeping each destination pixel's fourth
-// byte. Both buffers are bytes, so they are read and written as bytes; the
-// compiler turns the loop into wide moves.
+// byte. Pixels are moved as words through memcpy (the buffers are bytes, so
+// they are never accessed through another type); the compiler turns the loop
+// into wide moves.
 static inline void copy_colour_run(uint8_t* dst, const uint8_t* src, int n) {
+    // The fourth byte is the high byte of a little-endian pixel word.
     for (int i = 0; i < 4 * n; i += 4) {
-        dst[i] = src[i];
-        dst[i + 1] = src[i + 1];
-        dst[i + 2] = src[i + 2];
+        uint32_t d, s;
+        std::memcpy(&d, dst + i, 4);
+        std::memcpy(&s, src + i, 4);
+        d = (d & 0xFF000000u) | (s & 0x00FFFFFFu);
+        std::memcpy(dst + i, &d, 4);
     }
 }
 
