@@ -5,6 +5,7 @@
 #include "text/scroller.h"
 #include <benchmark/benchmark.h>
 #include <sys/mman.h>
+#include <cstddef>
 #include <cstring>
 
 static constexpr size_t TABLE_BYTES = size_t(LOGO_TABLE_ENTRIES) * sizeof(int64_t);

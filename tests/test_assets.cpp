@@ -10,6 +10,7 @@
 #include <SDL_mixer.h>
 #include <gtest/gtest.h>
 #include <algorithm>
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 #include <map>

@@ -11,6 +11,7 @@
 #include "flow/screen.h"
 #include "text/scroller.h"
 #include <gtest/gtest.h>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>

@@ -5,7 +5,9 @@
 #include "assets.h"
 #include "testkit.h"
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstring>
 #include <vector>
 

@@ -5,6 +5,7 @@
 #include "text/font.h"
 #include "text/scroller.h"
 #include <gtest/gtest.h>
+#include <cstddef>
 #include <cstring>
 
 namespace {

@@ -1,5 +1,6 @@
 #include "testkit.h"
 #include "flow/screen.h"
+#include <cstddef>
 #include <cstring>
 #include <vector>
 

@@ -1,6 +1,7 @@
 // Helpers shared by the tests: a screen in plain memory and pixel access.
 #pragma once
 #include <SDL.h>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 

@@ -8,6 +8,7 @@
 #include <sys/mman.h>
 #include <cerrno>
 #include <cmath>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 

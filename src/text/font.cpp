@@ -3,6 +3,7 @@
 #include "text/font.h"
 #include "flow/screen.h"
 #include "assets.h"
+#include <cstddef>
 
 static_assert(sizeof(GLYPH_ORDER) - 1 == FONT_GLYPH_COUNT, "one glyph slot per character of the order");
 
