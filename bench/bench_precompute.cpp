@@ -1,5 +1,6 @@
 // Start-up cost: every table the main scene reads, built from scratch, and the
 // logo table fill set against simply faulting in the same fresh memory.
+#include "assets.h"
 #include "effects/logo.h"
 #include "effects/plasma.h"
 #include "text/scroller.h"
@@ -22,9 +23,11 @@ static void BM_precompute_all(benchmark::State& state) {
         int64_t* table = map_logo_memory(TABLE_BYTES);
         if (!table) { state.SkipWithError("no memory"); break; }
         build_logo_frames_into(table);
+        prepare_logo_drawing(logo_picture);
         build_plasma_palette();
         build_plasma_field();
         build_plasma_phase();
+        choose_plasma_routine();
         benchmark::DoNotOptimize(table[LOGO_TABLE_ENTRIES - 1]);
         munmap(table, TABLE_BYTES);
     }
