@@ -50,15 +50,27 @@ bool allocate_logo_frames() {
 // same table: the truncated value when it fits in 32 bits, else INT32_MIN
 // (frame 0's infinities and NaNs). Converting an out-of-range double is
 // undefined in C++, hence the test first.
-static inline int64_t truncate_to_int32(double v) {
+static inline int32_t truncate_to_int32(double v) {
     const bool fits = v > -2147483649.0 && v < 2147483648.0;
     const int32_t t = int32_t(fits ? v : 0.0);  // selects, so the loop vectorises
     return fits ? t : INT32_MIN;
 }
 
 // One row of one frame: each coordinate is p + (ca*j)*s, grouped exactly as
-// the animation was designed, stored x then y.
+// the animation was designed, stored x then y. When every value of the row
+// surely fits in 32 bits (all frames but frame 0), the plain conversion is
+// used, which the compiler vectorises; otherwise each value is checked.
 static void build_logo_row(int64_t* out, double p, double q, double ca, double sa, double s) {
+    const double step = (std::fabs(ca) + std::fabs(sa)) * std::fabs(s) * (LOGO_W - 1);
+    const double reach = std::fabs(p) + std::fabs(q) + step;  // NaN or infinite for frame 0
+    if (reach < 2147483000.0) {
+        for (int c = 0; c < LOGO_W; ++c) {
+            const double j = c;
+            out[2 * c] = int32_t(p + (ca * j) * s);
+            out[2 * c + 1] = int32_t(q + (sa * j) * s);
+        }
+        return;
+    }
     for (int c = 0; c < LOGO_W; ++c) {
         const double j = c;
         out[2 * c] = truncate_to_int32(p + (ca * j) * s);
