@@ -51,9 +51,8 @@ bool allocate_logo_frames() {
 // (frame 0's infinities and NaNs). Converting an out-of-range double is
 // undefined in C++, hence the test first.
 static inline int32_t truncate_to_int32(double v) {
-    const bool fits = v > -2147483649.0 && v < 2147483648.0;
-    const int32_t t = int32_t(fits ? v : 0.0);  // selects, so the loop vectorises
-    return fits ? t : INT32_MIN;
+    if (!(v > -2147483649.0 && v < 2147483648.0)) return INT32_MIN;
+    return int32_t(v);
 }
 
 // One row of one frame: each coordinate is p + (ca*j)*s, grouped exactly as
