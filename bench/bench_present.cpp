@@ -1,7 +1,7 @@
 // Cost of presenting through our own buffer when the window surface has
 // another size or pixel format: the scaled copy runs once per frame and must
 // stay well inside the 13 ms pace.
-#include "flow/screen.h"
+#include "flow/surface.h"
 #include <benchmark/benchmark.h>
 #include <vector>
 

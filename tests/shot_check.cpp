@@ -9,7 +9,7 @@
 #include "effects/plasma.h"
 #include "endscreen/endscreen.h"
 #include "flow/demo.h"
-#include "flow/screen.h"
+#include "flow/surface.h"
 #include "text/font.h"
 #include "text/scroller.h"
 #include <algorithm>

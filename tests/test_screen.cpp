@@ -1,7 +1,7 @@
 // The screen buffer: whole-picture copies, the clear, and drawing into a
 // buffer of our own when the window surface has another layout.
 #include "assets.h"
-#include "flow/screen.h"
+#include "flow/surface.h"
 #include "testkit.h"
 #include <cstring>
 #include <gtest/gtest.h>
@@ -122,8 +122,8 @@ TEST(ScreenLayout, OwnBufferIsScaledCentredWithBlackAround) {
             EXPECT_EQ(large.rgb(x, y), (std::vector<int>{src[2], src[1], src[0]})) << x << "," << y;
         }
 
-    // The clear goes to our own buffer, not to the window surface.
-    clear_screen(large.surface);
+    // The screen's surface is our own buffer, not the window surface.
+    clear_screen(screen_surface());
     for (int i = 0; i < SCREEN_W * SCREEN_H; ++i) ASSERT_EQ(screen_pixels[4 * i + 2], 0);
 }
 
