@@ -23,8 +23,6 @@ const char* const credits_lines[5] = {
 };
 const int credits_line_y[5] = {500, 529, 558, 587, 616};
 
-static constexpr int32_t MAIN_SCENE_SECONDS = 75;
-
 void step_logo_animation(int32_t* logo_frame_pos, int32_t* logo_direction) {
     *logo_frame_pos += *logo_direction * LOGO_FRAME_ENTRIES;
     if (*logo_frame_pos > LOGO_TURN_POS)
@@ -115,7 +113,7 @@ int demo_main() {
     copy_title_picture();
     present_screen(window);
     get_wall_time(&scene_start);
-    wait_seconds_or_key(&scene_start, 5);
+    wait_seconds_or_key(&scene_start, TITLE_SECONDS);
 
     // Credits. Their clock reading also bounds the main scene. The title's
     // pages can go once it is covered (a new surface may still have needed it).
@@ -124,7 +122,7 @@ int demo_main() {
     draw_credits();
     present_screen(window);
     get_wall_time(&scene_start);
-    wait_seconds_or_key(&scene_start, 6);
+    wait_seconds_or_key(&scene_start, CREDITS_SECONDS);
 
     Mix_Music* music = start_music();
     (void)music;  // held for the rest of the run, never freed

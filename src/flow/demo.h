@@ -5,6 +5,12 @@
 
 constexpr int32_t LOGO_TURN_POS = 62758079;   // beyond this the logo runs backwards
 
+// Scene limits in whole seconds: each wait ends once more than this many whole
+// seconds have passed; the main scene's limit counts from the credits.
+constexpr int32_t TITLE_SECONDS = 5;
+constexpr int32_t CREDITS_SECONDS = 6;
+constexpr int32_t MAIN_SCENE_SECONDS = 75;
+
 extern const char* const credits_lines[5];
 extern const int credits_line_y[5];
 

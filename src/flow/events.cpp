@@ -15,6 +15,8 @@ void quit_sdl() {
 
 bool take_events_key_pressed() {
     if (int signal = platform_quit_signal()) {
+        // The display first: putting its mode back is what must not be lost.
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
         quit_sdl();
         platform_end_by_signal(signal);
     }

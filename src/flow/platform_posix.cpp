@@ -35,8 +35,15 @@ void platform_nap_us(uint32_t microseconds) {
     }
 }
 
+// The first stop signal is a request the run answers at its next look at the
+// events; a second one, should that answer hang, ends the process at once.
 static void note_quit_signal(int signal) {
-    if (quit_signal == 0) quit_signal = signal;
+    if (quit_signal == 0) {
+        quit_signal = signal;
+        return;
+    }
+    std::signal(signal, SIG_DFL);
+    raise(signal);
 }
 
 void platform_watch_signals() {
