@@ -97,6 +97,7 @@ int demo_main() {
     // Until now a stop signal simply ended the process; from the window on it
     // is a request that the run answers by putting the display back first.
     platform_watch_signals();
+    platform_request_prompt_wakeups();
     SDL_InitSubSystem(SDL_INIT_AUDIO);
     SDL_Window* window = SDL_CreateWindow("ZVK-MOXBAR", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
                                           SCREEN_W, SCREEN_H, SDL_WINDOW_FULLSCREEN | SDL_WINDOW_SHOWN);

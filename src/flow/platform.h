@@ -20,6 +20,11 @@ void platform_sleep_ms(uint32_t milliseconds);
 // millisecond where the system can); returns early when a stop is requested.
 void platform_nap_us(uint32_t microseconds);
 
+// Asks the system to wake the calling thread promptly and precisely from its
+// naps (the frame pacing relies on it when other programs keep the processors
+// busy); a request only, nothing fails without it.
+void platform_request_prompt_wakeups();
+
 // Milliseconds since SDL was initialised, wrapping at 2^32.
 uint32_t platform_ticks();
 

@@ -115,6 +115,8 @@ void platform_window_shown_size(SDL_Window*, int surface_w, int surface_h, int* 
 
 void platform_watch_signals() {}
 
+void platform_request_prompt_wakeups() {}
+
 int platform_quit_signal() { return quit_signal != 0 && now_us >= quit_at_us ? quit_signal : 0; }
 
 void platform_end_by_signal(int signal) {
