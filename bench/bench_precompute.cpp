@@ -3,9 +3,9 @@
 #include "assets.h"
 #include "effects/logo.h"
 #include "effects/plasma.h"
+#include "flow/os_memory.h"
 #include "text/scroller.h"
 #include <benchmark/benchmark.h>
-#include <sys/mman.h>
 #include <cstddef>
 #include <cstring>
 
@@ -29,7 +29,7 @@ static void BM_precompute_all(benchmark::State& state) {
         build_plasma_phase();
         choose_plasma_routine();
         benchmark::DoNotOptimize(table[LOGO_TABLE_ENTRIES - 1]);
-        munmap(table, TABLE_BYTES);
+        os_unmap_big(table, TABLE_BYTES);
     }
 }
 BENCHMARK(BM_precompute_all)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2)
@@ -42,7 +42,7 @@ static void BM_fill_logo_frames(benchmark::State& state) {
         if (!table) { state.SkipWithError("no memory"); break; }
         build_logo_frames_into(table);
         benchmark::DoNotOptimize(table[LOGO_TABLE_ENTRIES - 1]);
-        munmap(table, TABLE_BYTES);
+        os_unmap_big(table, TABLE_BYTES);
     }
 }
 BENCHMARK(BM_fill_logo_frames)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2)
@@ -56,7 +56,7 @@ static void BM_first_touch_floor(benchmark::State& state) {
         if (!table) { state.SkipWithError("no memory"); break; }
         volatile uint8_t* bytes = reinterpret_cast<uint8_t*>(table);
         for (size_t i = 0; i < TABLE_BYTES; i += 4096) bytes[i] = 1;
-        munmap(table, TABLE_BYTES);
+        os_unmap_big(table, TABLE_BYTES);
     }
 }
 BENCHMARK(BM_first_touch_floor)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2)
@@ -69,7 +69,7 @@ static void BM_first_touch_write_all(benchmark::State& state) {
         if (!table) { state.SkipWithError("no memory"); break; }
         std::memset(table, 1, TABLE_BYTES);
         benchmark::DoNotOptimize(table[LOGO_TABLE_ENTRIES - 1]);
-        munmap(table, TABLE_BYTES);
+        os_unmap_big(table, TABLE_BYTES);
     }
 }
 BENCHMARK(BM_first_touch_write_all)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2)

@@ -1,5 +1,5 @@
 #include "testkit.h"
-#include "flow/screen.h"
+#include "flow/surface.h"
 #include <cstddef>
 #include <cstring>
 #include <vector>
