@@ -1,11 +1,16 @@
 #!/usr/bin/python3
-"""Check the hard rules the intro relies on for the pictures and the font.
+"""Check the hard rules the intro relies on for the pictures, the font and
+the tune, and print the measured figures.
 
-Reads title.bgra, logo.bgra and font.txt from assets/ (or from the folder
-given as the only argument); prints one line per failed rule and exits 1 if
-any failed. Run with /usr/bin/python3.
+Reads title.bgra, logo.bgra, font.txt and music.mp3 from assets/ (or from
+the folder given as the only argument); prints one line per failed rule and
+exits 1 if any failed. Run with /usr/bin/python3; the tune is decoded and
+metered with ffmpeg.
 """
 import os
+import re
+import shutil
+import subprocess
 import sys
 from collections import deque
 
@@ -205,10 +210,65 @@ def check_font():
               "font: '!' bar does not narrow downwards")
 
 
+def ebur128(path, start=None, end=None):
+    """Integrated loudness (LUFS) and true peak (dBTP) by ffmpeg's meter,
+    over the whole file or the stretch from start to end seconds."""
+    cut = [] if start is None else ["-ss", str(start), "-to", str(end)]
+    res = subprocess.run(["ffmpeg", "-nostats", "-hide_banner"] + cut
+                         + ["-i", path, "-af", "ebur128=peak=true", "-f", "null", "-"],
+                         capture_output=True, text=True)
+    summary = res.stderr[res.stderr.rfind("Summary:"):]
+    i = re.search(r"I:\s+(-?[\d.]+|-inf) LUFS", summary)
+    tp = re.search(r"Peak:\s+(-?[\d.]+|-inf) dBFS", summary)
+    if res.returncode or not i or not tp:
+        raise RuntimeError(f"ffmpeg could not meter {path}: {res.stderr[-300:]}")
+    return float(i.group(1)), float(tp.group(1))
+
+
+def rms_db(x):
+    return 20 * np.log10(np.sqrt(np.mean(x.astype(np.float64) ** 2)) + 1e-12)
+
+
+def check_music():
+    path = os.path.join(ASSETS, "music.mp3")
+    if not check(shutil.which("ffmpeg") is not None,
+                 "music: ffmpeg is not installed (bash tools/setup-deps.sh all)"):
+        return
+    import make_music
+    pcm = subprocess.run(["ffmpeg", "-v", "error", "-i", path, "-f", "f32le", "-ac", "2",
+                          "-ar", "48000", "-"], capture_output=True, check=True).stdout
+    lr = np.frombuffer(pcm, dtype="<f4").reshape(-1, 2).T
+    fs = 48000
+    lufs, peak = ebur128(path)
+    print(f"music: integrated {lufs:.1f} LUFS, true peak {peak:.1f} dBTP")
+    check(-12.0 <= lufs <= -10.0, f"music: integrated loudness {lufs} LUFS, wanted -12..-10")
+    check(peak <= -1.0, f"music: true peak {peak} dBTP, wanted at most -1")
+    for what, part in (("whole tune", lr), ("first 100 s", lr[:, :100 * fs])):
+        diff = rms_db(part[0]) - rms_db(part[1])
+        print(f"music: left - right over the {what}: {diff:+.2f} dB")
+        check(abs(diff) <= 1.0, f"music: left and right differ by {diff:.2f} dB over the {what}")
+    first = make_music.section_seconds("intro")
+    hiss = max(rms_db(lr[0, :int(fs * (first - 0.1))]), rms_db(lr[1, :int(fs * (first - 0.1))]))
+    print(f"music: {first:.1f} s of hiss before the first note at {hiss:.1f} dBFS RMS")
+    check(first >= 1.0 and -43.0 <= hiss <= -37.0, "music: no second of hiss at about -40 dBFS first")
+    sec = make_music.section_seconds
+    themes = [ebur128(path, sec(a), sec(b))[0] for a, b in
+              (("theme A", "theme B"), ("theme B", "break"), ("finale", "last chord"))]
+    quiet = ebur128(path, sec("break"), sec("finale"))[0]
+    print(f"music: break {quiet:.1f} LUFS, themes {', '.join(f'{t:.1f}' for t in themes)} LUFS")
+    check(max(themes) - quiet >= 4.0 and min(themes) - quiet >= 4.0,
+          "music: the break is not 4 LU under the themes")
+    # The end screen asks for the fade at 98 to 101 s: the last chord rings there.
+    chord = rms_db(lr[:, 98 * fs:int(101.5 * fs)])
+    print(f"music: last chord at 98-101.5 s: {chord:.1f} dBFS RMS")
+    check(chord > -30.0, "music: nothing is sounding where the show fades the tune")
+
+
 def main():
     check_title()
     check_logo()
     check_font()
+    check_music()
     for f in failures:
         print("FAIL", f)
     if failures:
