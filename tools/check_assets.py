@@ -249,8 +249,10 @@ def check_music():
         check(abs(diff) <= 1.0, f"music: left and right differ by {diff:.2f} dB over the {what}")
     first = make_music.section_seconds("intro")
     hiss = max(rms_db(lr[0, :int(fs * (first - 0.1))]), rms_db(lr[1, :int(fs * (first - 0.1))]))
-    print(f"music: {first:.1f} s of hiss before the first note at {hiss:.1f} dBFS RMS")
-    check(first >= 1.0 and -43.0 <= hiss <= -37.0, "music: no second of hiss at about -40 dBFS first")
+    print(f"music: {first:.1f} s of tape hiss and hum before the first note at {hiss:.1f} dBFS RMS")
+    # Loud enough to be heard, and for the end-to-end check that every
+    # second of the captured tune (at the mixer's volume 100 of 128) is above -40.
+    check(first >= 1.0 and -38.0 <= hiss <= -33.0, "music: no second of tape noise at about -36 dBFS first")
     sec = make_music.section_seconds
     themes = [ebur128(path, sec(a), sec(b))[0] for a, b in
               (("theme A", "theme B"), ("theme B", "break"), ("finale", "last chord"))]

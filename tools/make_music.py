@@ -26,8 +26,8 @@ Synth model (a small AY-3-8912 as found in a ZX Spectrum 128)
   chords and echo (C) a little right, so neither side leads.
 * "Recorded from the real machine": tape wow and flutter (about 0.2 %), a
   DC-blocking high-pass, a gentle low-pass, loudness set to about -11 LUFS
-  under a peak limiter, and shaped hiss at -40 dBFS that starts 1.3 s
-  before the first note.
+  under a peak limiter, shaped hiss (-38 dBFS) and mains hum (-40 dBFS)
+  that start 1.3 s before the first note.
 
 Song (125 BPM: 6 frames per row, 16 rows per bar, A minor), laid out on the
 show's timeline (tune time 0 = start of the main scene; see SECTIONS):
@@ -88,7 +88,8 @@ PAN = np.array([[0.8, 0.8], [0.9, 0.62], [0.62, 0.9]])
 
 TARGET_LUFS = -10.5   # integrated loudness before the encoder and the hiss (meters -11)
 LIMIT_DB = -2.8       # sample peak ceiling; leaves room for the encoder's overshoot
-HISS_DB = -40.0       # tape hiss, RMS per channel
+HISS_DB = -38.0       # tape hiss, RMS per channel
+HUM_DB = -40.0        # mains hum picked up from the machine, RMS
 
 
 def ay_period(freq):
@@ -588,6 +589,16 @@ def tape_hiss(n, level_db=HISS_DB, seed=1984):
     return h
 
 
+def machine_hum(n, level_db=HUM_DB):
+    """50 Hz mains hum with its second and third harmonics, the same on both
+    sides, as a cable from the machine to the deck picks it up."""
+    t = np.arange(n) / FS
+    h = (np.sin(2 * np.pi * 50 * t) + 0.5 * np.sin(2 * np.pi * 100 * t + 0.7)
+         + 0.3 * np.sin(2 * np.pi * 150 * t + 1.9))
+    h *= 10 ** (level_db / 20) / np.sqrt(np.mean(h ** 2))
+    return np.stack([h, h])
+
+
 def k_weighting(f):
     """Magnitude of the loudness meter's two filter stages (high shelf and
     high-pass, 48 kHz coefficients) at the frequencies f."""
@@ -646,7 +657,8 @@ def limit(x, ceiling_db=LIMIT_DB, look=240):
 def master(x):
     """The chip as taped from the machine: wow, the coupling capacitor and a
     soft top, loudness set, peaks held under the ceiling, then hiss from the
-    tape itself, which runs before the first note and after the last."""
+    tape itself and hum from the machine, which run before the first note
+    and after the last."""
     x = tape_wow(x)
     x = fft_filter(x)
     n = x.shape[1]
@@ -655,7 +667,7 @@ def master(x):
     fade_len = 2 * FS
     fade = np.ones(n)
     fade[-fade_len:] = 0.5 + 0.5 * np.cos(np.linspace(0, np.pi, fade_len))
-    x = (x + tape_hiss(n)) * fade
+    x = (x + tape_hiss(n) + machine_hum(n)) * fade
     return np.round(np.clip(x, -1.0, 1.0) * 32767).astype("<i2")
 
 
@@ -682,7 +694,7 @@ def id3v22_tag():
             + com("Origin", "Original chiptune made for the intro.")
             + com("Synth", "Rendered by our own AY-3-8912 model in numpy: three"
                   " square tones, LFSR noise, 50 Hz register updates, ABC"
-                  " stereo, a little tape hiss."))
+                  " stereo, tape hiss and wow, mains hum."))
     if len(body) > TAG_SIZE:
         raise ValueError("tag frames too large")
     body += b"\x00" * (TAG_SIZE - len(body))
