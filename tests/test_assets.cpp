@@ -92,6 +92,28 @@ int enclosed_black(const uint8_t* pic, int w, int h) {
     return holes;
 }
 
+TEST(LogoPicture, SmokeReadsAsLightOverThePlasma) {
+    // Black is see-through in the spinning logo, so a dark silhouette would
+    // show as a hole in the plasma: few dark art pixels, a light edge.
+    auto luma = [](bgr c) { return 0.299 * c.r + 0.587 * c.g + 0.114 * c.b; };
+    auto black = [&](int x, int y) {
+        return x < 0 || y < 0 || x >= LOGO_W || y >= LOGO_H || is_exact(pixel(logo_picture, LOGO_W, x, y), 0, 0, 0);
+    };
+    long art = 0, dark = 0;
+    std::vector<double> edge;
+    for (int y = 0; y < LOGO_H; ++y)
+        for (int x = 0; x < LOGO_W; ++x) {
+            if (black(x, y)) continue;
+            double l = luma(pixel(logo_picture, LOGO_W, x, y));
+            ++art, dark += l < 30;
+            if (black(x - 1, y) || black(x + 1, y) || black(x, y - 1) || black(x, y + 1)) edge.push_back(l);
+        }
+    ASSERT_FALSE(edge.empty());
+    std::nth_element(edge.begin(), edge.begin() + edge.size() / 2, edge.end());
+    EXPECT_LE(dark * 100, art * 15) << dark << " of " << art << " art pixels darker than luma 30";
+    EXPECT_GE(edge[edge.size() / 2], 60.0) << "median luma of the silhouette's edge";
+}
+
 // --------------------------------------------------------------------- font
 
 const char GLYPH_CHARS[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZ!.?@";
@@ -331,6 +353,28 @@ TEST(LogoPicture, LightBlueLettersAndWhiteFlare) {
             flare += c.b >= 240 && c.g >= 240 && c.r >= 240;
         }
     EXPECT_GT(flare, 0);
+}
+
+TEST(LogoPicture, SmokeReadsAsLightOverThePlasma) {
+    // Black is see-through in the spinning logo, so a dark silhouette would
+    // show as a hole in the plasma: few dark art pixels, a light edge.
+    auto luma = [](bgr c) { return 0.299 * c.r + 0.587 * c.g + 0.114 * c.b; };
+    auto black = [&](int x, int y) {
+        return x < 0 || y < 0 || x >= LOGO_W || y >= LOGO_H || is_exact(pixel(logo_picture, LOGO_W, x, y), 0, 0, 0);
+    };
+    long art = 0, dark = 0;
+    std::vector<double> edge;
+    for (int y = 0; y < LOGO_H; ++y)
+        for (int x = 0; x < LOGO_W; ++x) {
+            if (black(x, y)) continue;
+            double l = luma(pixel(logo_picture, LOGO_W, x, y));
+            ++art, dark += l < 30;
+            if (black(x - 1, y) || black(x + 1, y) || black(x, y - 1) || black(x, y + 1)) edge.push_back(l);
+        }
+    ASSERT_FALSE(edge.empty());
+    std::nth_element(edge.begin(), edge.begin() + edge.size() / 2, edge.end());
+    EXPECT_LE(dark * 100, art * 15) << dark << " of " << art << " art pixels darker than luma 30";
+    EXPECT_GE(edge[edge.size() / 2], 60.0) << "median luma of the silhouette's edge";
 }
 
 // --------------------------------------------------------------------- font

@@ -149,8 +149,18 @@ def check_logo():
     check(art.mean() > 0.5, "logo: artwork covers too little of the picture")
     light = (b > 200) & (g > 140) & (r < b)
     check(light.sum() > 8000, f"logo: too few light-blue letter pixels ({light.sum()})")
-    navy = (b > r) & (b < 90) & (r < 40) & ~black
-    check(navy.sum() > 10000, "logo: too little dark-blue smoke/outline")
+    # Over the plasma the smoke must read as light, not as a dark plate.
+    luma = 0.299 * r + 0.587 * g + 0.114 * b
+    art_px = ~black
+    dark = (luma[art_px] < 30).mean()
+    pad = np.pad(black, 1, constant_values=True)
+    next_to_black = pad[:-2, 1:-1] | pad[2:, 1:-1] | pad[1:-1, :-2] | pad[1:-1, 2:]
+    edge = np.median(luma[art_px & next_to_black])
+    print(f"logo: {100 * dark:.1f} % of the art darker than luma 30, silhouette edge median luma {edge:.0f}")
+    check(dark <= 0.15, f"logo: {100 * dark:.1f} % of the art is darker than luma 30 (at most 15 %)")
+    check(edge >= 60, f"logo: silhouette edge median luma {edge:.0f} (at least 60)")
+    navy = (b > g) & (g > r) & (luma < 70) & ~black
+    check(navy.sum() > 10000, f"logo: too little dark-blue smoke/outline ({navy.sum()} px)")
     cy, cx = 77, 383
     core = bgr[cy - 8:cy + 8, cx - 8:cx + 8]
     check((core >= 240).all(axis=2).any(), "logo: no white flare in the middle")
