@@ -208,6 +208,10 @@ def check_font():
             check(runs >= 6, f"font: {ch!r} strokes look thinner than 3 px")
     if "Q" in font:
         check(font["Q"][23].any(), "font: Q's tail does not reach row 23")
+    if "T" in font and "I" in font:
+        apart = int((font["T"] != font["I"]).sum())
+        print(f"font: T and I differ in {apart} pixels")
+        check(apart >= 20, f"font: T and I differ in only {apart} pixels (at least 20)")
     for ch in "!?":
         if ch in font:
             g = font[ch]
