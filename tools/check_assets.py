@@ -274,10 +274,12 @@ def check_music():
     print(f"music: break {quiet:.1f} LUFS, themes {', '.join(f'{t:.1f}' for t in themes)} LUFS")
     check(max(themes) - quiet >= 4.0 and min(themes) - quiet >= 4.0,
           "music: the break is not 4 LU under the themes")
-    # The end screen asks for the fade at 98 to 101 s: the last chord rings there.
-    chord = rms_db(lr[:, 98 * fs:int(101.5 * fs)])
-    print(f"music: last chord at 98-101.5 s: {chord:.1f} dBFS RMS")
-    check(chord > -30.0, "music: nothing is sounding where the show fades the tune")
+    # The end screen asks for the fade at 98 to 101 s (earlier in a capture
+    # that runs slow): the last chord rings there, every second of it.
+    chord = [rms_db(lr[:, t * fs:(t + 1) * fs]) for t in range(91, 101)]
+    print(f"music: last chord from {sec('last chord'):.1f} s, 91-101 s at"
+          f" {max(chord):.1f} down to {min(chord):.1f} dBFS RMS")
+    check(min(chord) > -32.0, "music: the last chord fades too early for the show's fade")
 
 
 def main():
