@@ -1,0 +1,74 @@
+// Windows half of the real platform driver: the wall clock, sleeping and
+// napping, and the console's Ctrl-C / close / logoff / shutdown events turned
+// into the same quit request that signals make on POSIX systems.
+#include "flow/platform.h"
+#include "flow/win_clock.h"
+#include <windows.h>
+#include <csignal>
+
+#ifndef CREATE_WAITABLE_TIMER_HIGH_RESOLUTION
+#define CREATE_WAITABLE_TIMER_HIGH_RESOLUTION 0x00000002
+#endif
+
+void platform_wall_clock(int32_t* seconds, int32_t* microseconds) {
+    FILETIME ft;
+    GetSystemTimePreciseAsFileTime(&ft);
+    filetime_to_unix((uint64_t(ft.dwHighDateTime) << 32) | ft.dwLowDateTime, seconds, microseconds);
+}
+
+void platform_sleep_ms(uint32_t milliseconds) {
+    // Sleep(0) only gives the rest of the time slice to a ready thread.
+    Sleep(milliseconds);
+}
+
+// A high-resolution waitable timer (Windows 10 1803 and later) wakes within
+// about half a millisecond without raising the whole system's timer rate.
+// Older systems get the 1 ms scheduler period for the run instead.
+static HANDLE nap_timer() {
+    static HANDLE timer = [] {
+        HANDLE t = CreateWaitableTimerExW(nullptr, nullptr, CREATE_WAITABLE_TIMER_HIGH_RESOLUTION,
+                                          TIMER_ALL_ACCESS);
+        if (!t) {
+            timeBeginPeriod(1);
+            t = CreateWaitableTimerExW(nullptr, nullptr, 0, TIMER_ALL_ACCESS);
+        }
+        return t;
+    }();
+    return timer;
+}
+
+void platform_nap_us(uint32_t microseconds) {
+    if (microseconds == 0) {
+        SwitchToThread();
+        return;
+    }
+    HANDLE timer = nap_timer();
+    LARGE_INTEGER due;
+    due.QuadPart = nap_due_time(microseconds);
+    if (timer && SetWaitableTimer(timer, &due, 0, nullptr, nullptr, FALSE)) {
+        WaitForSingleObject(timer, INFINITE);
+        return;
+    }
+    Sleep((microseconds + 999) / 1000);
+}
+
+static volatile LONG quit_signal = 0;
+
+// Runs on a thread of its own that the system starts for the event.
+static BOOL WINAPI on_console_event(DWORD event) {
+    InterlockedCompareExchange(&quit_signal, console_event_signal(event), 0);
+    if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT) return TRUE;
+    // Close, logoff and shutdown end the process as soon as this returns:
+    // give the main loop a moment to see the request and shut SDL down.
+    Sleep(2000);
+    return TRUE;
+}
+
+void platform_watch_signals() { SetConsoleCtrlHandler(on_console_event, TRUE); }
+
+int platform_quit_signal() { return int(quit_signal); }
+
+void platform_end_by_signal(int signal_number) {
+    // A console program stopped by Ctrl-C or a close ends with this status.
+    if (signal_number != 0) ExitProcess(STATUS_CONTROL_C_EXIT);
+}
