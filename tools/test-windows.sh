@@ -14,7 +14,6 @@ src_dir=$PWD
 exe=$(realpath "${1:-build/windows/tapehiss.exe}")
 linux_build=$(realpath "${2:-build/release}")
 cache=${TAPEHISS_WIN_CACHE:-$HOME/.cache/tapehiss-windows}
-wine=/usr/lib/wine/wine64
 t0=$SECONDS
 
 need=()
@@ -32,29 +31,20 @@ fi
 [ -f "$exe" ] || { echo "no $exe: run tools/build-windows.sh first" >&2; exit 1; }
 [ -x "$linux_build/tests/shot_check" ] || cmake --build "$linux_build" --target shot_check >/dev/null
 
-# A Wine prefix of our own, made once and kept in the cache. No Mono or Gecko
-# prompts, and no audio drivers: the intro finds no audio device.
-export WINEPREFIX=$cache/wineprefix WINEARCH=win64 WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml=;winealsa.drv,winepulse.drv,wineoss.drv="
+source tools/wine-env.sh
 
 # The end-to-end helpers: private Xvfb, screenshots, key presses, waits.
 # EXE is what start_intro runs; here a one-line wrapper that hands the
 # executable to Wine.
 mkdir -p "$cache"
 launcher=$cache/run-under-wine.sh
-printf '#!/bin/sh\nexec %s "%s"\n' "$wine" "$exe" >"$launcher"
+printf '#!/bin/sh\nexec %s "%s"\n' "$WINE" "$exe" >"$launcher"
 chmod +x "$launcher"
 source tests/e2e/lib.sh "$launcher" "$src_dir" "$linux_build"
-trap 'cleanup; /usr/lib/wine/wineserver64 -k 2>/dev/null || true' EXIT
+trap 'cleanup; "$WINESERVER" -k 2>/dev/null || true' EXIT
 
 start_display 1280x720
-if [ ! -f "$WINEPREFIX/.tapehiss-ready" ]; then
-  echo "creating the Wine prefix $WINEPREFIX"
-  rm -rf "$WINEPREFIX"
-  "$wine" wineboot -i >"$WORK/wineboot.log" 2>&1 || { cat "$WORK/wineboot.log" >&2; exit 1; }
-  /usr/lib/wine/wineserver64 -w
-  touch "$WINEPREFIX/.tapehiss-ready"
-fi
+wine_prefix_ready
 
 start_intro
 # Wine's own start-up comes first: give the title longer than on Linux.
