@@ -47,9 +47,9 @@ info_text() {
   else
     exe=tapehiss
     needs="x86-64 Linux with a desktop (X11 or Wayland), SDL2 2.26 and SDL2_mixer
-  2.6 with MP3 (Debian 12, Ubuntu 23.04 or later:
+  2.6 or later with MP3 support (on Debian 12:
   sudo apt install libsdl2-2.0-0 libsdl2-mixer-2.0-0)."
-    start="Run ./tapehiss in this folder, or double-click it."
+    start="Run ./tapehiss in this folder."
   fi
   cat <<EOF
 TAPEHISS MEETS MODERNITY                                          v$version
@@ -75,7 +75,8 @@ HOW TO LEAVE IT
   Any key moves on to the next scene: title, credits, main scene, end screen,
   and from the end screen out. Four key presses leave it from the start;
   without any it ends by itself after about 1 min 52 s. Closing the window
-  does nothing: press a key. The exit status is always 0.
+  does nothing: press a key. Left by keys or by itself, it exits with
+  status 0.
 
 SCENES (without key presses)
   0:00  title picture                                     5-6 s
@@ -92,6 +93,7 @@ VIDEO
 
 FILES
   $exe
+  TAPEHISS.TXT       this text
   LICENSE.txt        MIT licence, for the code and for every asset
   screenshots/       the four scenes, 1280 x 720
 

@@ -22,17 +22,13 @@ void platform_sleep_ms(uint32_t milliseconds) {
 }
 
 // A high-resolution waitable timer (Windows 10 1803 and later) wakes within
-// about half a millisecond without raising the whole system's timer rate.
-// Older systems get the 1 ms scheduler period for the run instead.
+// about half a millisecond. Older systems get a plain one, which keeps to the
+// 1 ms timer period that SDL asks for at start-up.
 static HANDLE nap_timer() {
     static HANDLE timer = [] {
         HANDLE t = CreateWaitableTimerExW(nullptr, nullptr, CREATE_WAITABLE_TIMER_HIGH_RESOLUTION,
                                           TIMER_ALL_ACCESS);
-        if (!t) {
-            timeBeginPeriod(1);
-            t = CreateWaitableTimerExW(nullptr, nullptr, 0, TIMER_ALL_ACCESS);
-        }
-        return t;
+        return t ? t : CreateWaitableTimerExW(nullptr, nullptr, 0, TIMER_ALL_ACCESS);
     }();
     return timer;
 }
