@@ -4,7 +4,7 @@
 #include "effects/plasma.h"
 #include "text/scroller.h"
 #include <benchmark/benchmark.h>
-#include <sys/mman.h>
+#include "flow/os_memory.h"
 #include <cstring>
 
 static constexpr size_t TABLE_BYTES = size_t(LOGO_TABLE_ENTRIES) * sizeof(int64_t);
@@ -25,7 +25,7 @@ static void BM_precompute_all(benchmark::State& state) {
         build_plasma_field();
         build_plasma_phase();
         benchmark::DoNotOptimize(table[LOGO_TABLE_ENTRIES - 1]);
-        munmap(table, TABLE_BYTES);
+        os_unmap_big(table, TABLE_BYTES);
     }
 }
 BENCHMARK(BM_precompute_all)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2)
@@ -38,7 +38,7 @@ static void BM_fill_logo_frames(benchmark::State& state) {
         if (!table) { state.SkipWithError("no memory"); break; }
         build_logo_frames_into(table);
         benchmark::DoNotOptimize(table[LOGO_TABLE_ENTRIES - 1]);
-        munmap(table, TABLE_BYTES);
+        os_unmap_big(table, TABLE_BYTES);
     }
 }
 BENCHMARK(BM_fill_logo_frames)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2)
@@ -52,7 +52,7 @@ static void BM_first_touch_floor(benchmark::State& state) {
         if (!table) { state.SkipWithError("no memory"); break; }
         volatile uint8_t* bytes = reinterpret_cast<uint8_t*>(table);
         for (size_t i = 0; i < TABLE_BYTES; i += 4096) bytes[i] = 1;
-        munmap(table, TABLE_BYTES);
+        os_unmap_big(table, TABLE_BYTES);
     }
 }
 BENCHMARK(BM_first_touch_floor)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2)
@@ -65,7 +65,7 @@ static void BM_first_touch_write_all(benchmark::State& state) {
         if (!table) { state.SkipWithError("no memory"); break; }
         std::memset(table, 1, TABLE_BYTES);
         benchmark::DoNotOptimize(table[LOGO_TABLE_ENTRIES - 1]);
-        munmap(table, TABLE_BYTES);
+        os_unmap_big(table, TABLE_BYTES);
     }
 }
 BENCHMARK(BM_first_touch_write_all)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2)

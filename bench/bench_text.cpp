@@ -1,7 +1,7 @@
 // Per-frame cost of the text work: one end-screen frame (clear, text, ribbons)
 // and one scroller band copy, each on a screen in plain memory.
 #include "endscreen/endscreen.h"
-#include "flow/screen.h"
+#include "flow/surface.h"
 #include "text/scroller.h"
 #include <benchmark/benchmark.h>
 #include <cstdlib>

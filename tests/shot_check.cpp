@@ -1,6 +1,8 @@
 // Checks screenshots of the running intro (X window dumps from xwd) against
 // what the demo's own routines draw, and the captured audio of a run.
 // Usage: shot_check title|credits|main|end SHOT.xwd
+//        (a screenshot of a larger display is first checked to be the exact
+//        nearest-neighbour scaling of a 1280 x 720 picture, which is checked)
 //        shot_check letterbox SHOT.xwd        (scaled title picture, black around)
 //        shot_check audio FILE.raw SECONDS    (S16LE stereo 44.1 kHz from SDL's disk driver)
 //        shot_check band SHOT.xwd             (prints the scroller offset shown)
@@ -11,7 +13,7 @@
 #include "effects/plasma.h"
 #include "endscreen/endscreen.h"
 #include "flow/demo.h"
-#include "flow/screen.h"
+#include "flow/surface.h"
 #include "text/font.h"
 #include "text/scroller.h"
 #include "moments.h"
@@ -60,6 +62,54 @@ static bool read_xwd(const char* path, shot* out) {
 }
 
 static uint32_t rgb_of(const uint8_t* bgra) { return uint32_t(bgra[2]) << 16 | bgra[1] << 8 | bgra[0]; }
+
+// A screenshot of a display larger than 1280 x 720 holds the picture scaled
+// into a rectangle: the letterbox of the whole display (a window manager made
+// the window full screen) or, at 1:1, a 1280 x 720 window in the middle (no
+// window manager). Returns the 1280 x 720 picture it was scaled from, after
+// checking that every pixel of the rectangle is exactly the nearest-neighbour
+// scaling of it and everything around it is black; false when neither
+// rectangle holds such a picture.
+static bool unscale(shot* s, bool quiet) {
+    if (s->w == SCREEN_W && s->h == SCREEN_H) return true;
+    const SDL_Rect candidates[] = {letterbox_rect(s->w, s->h),
+                                   {(s->w - SCREEN_W) / 2, (s->h - SCREEN_H) / 2, SCREEN_W, SCREEN_H}};
+    long best_bad = -1;
+    SDL_Rect best{};
+    for (const SDL_Rect& r : candidates) {
+        if (r.w < SCREEN_W || r.h < SCREEN_H || r.x < 0 || r.y < 0) continue;
+        shot picture;
+        picture.w = SCREEN_W, picture.h = SCREEN_H;
+        picture.rgb.resize(size_t(SCREEN_W) * SCREEN_H);
+        // The first destination pixel of each source pixel gives its colour.
+        for (int y = 0; y < SCREEN_H; ++y)
+            for (int x = 0; x < SCREEN_W; ++x) {
+                int dx = int((int64_t(x) * r.w + SCREEN_W - 1) / SCREEN_W);
+                int dy = int((int64_t(y) * r.h + SCREEN_H - 1) / SCREEN_H);
+                picture.rgb[size_t(y) * SCREEN_W + x] = s->at(r.x + dx, r.y + dy);
+            }
+        long bad = 0;
+        for (int y = 0; y < s->h; ++y)
+            for (int x = 0; x < s->w; ++x) {
+                bool inside = x >= r.x && x < r.x + r.w && y >= r.y && y < r.y + r.h;
+                uint32_t want = inside ? picture.at(int(int64_t(x - r.x) * SCREEN_W / r.w),
+                                                    int(int64_t(y - r.y) * SCREEN_H / r.h))
+                                       : 0;
+                bad += s->at(x, y) != want;
+            }
+        if (bad == 0) {
+            if (!quiet)
+                std::fprintf(stderr, "unscaled: %dx%d display, picture at (%d, %d) %dx%d, every pixel in place\n", s->w,
+                         s->h, r.x, r.y, r.w, r.h);
+            *s = std::move(picture);
+            return true;
+        }
+        if (best_bad < 0 || bad < best_bad) best_bad = bad, best = r;
+    }
+    std::fprintf(stderr, "unscale: %dx%d display: no exactly scaled picture (best: %ld pixels off at (%d, %d) %dx%d)\n",
+                 s->w, s->h, best_bad, best.x, best.y, best.w, best.h);
+    return false;
+}
 
 static std::vector<uint8_t> memory_screen() {
     std::vector<uint8_t> m(SCREEN_BYTES, 0);
@@ -363,6 +413,14 @@ int main(int argc, char** argv) {
         return 2;
     }
     std::string what = argv[1];
+    // Larger displays: every check but the letterbox one looks at the picture
+    // the screenshot was scaled from.
+    const bool polled = what == "classify" || what == "band";  // several times a second: stay quiet
+    if (what != "letterbox" && !unscale(&s, polled)) {
+        if (what == "classify") std::printf("other\n");
+        if (what == "band") std::printf("-1\n");
+        return what == "classify" ? 0 : 1;
+    }
     if (what == "title") return check_title(s);
     if (what == "credits") return check_credits(s);
     if (what == "main") return check_main(s);

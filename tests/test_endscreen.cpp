@@ -3,7 +3,7 @@
 // events pushed into SDL's queue.
 #include "endscreen/endscreen.h"
 #include "flow/platform_null.h"
-#include "flow/screen.h"
+#include "flow/surface.h"
 #include "music/music.h"
 #include "testkit.h"
 #include "text/font.h"
@@ -317,7 +317,7 @@ protected:
         ASSERT_NE(window, nullptr) << SDL_GetError();
         surface = SDL_GetWindowSurface(window);
         ASSERT_NE(surface, nullptr) << SDL_GetError();
-        attach_screen(surface);
+        attach_window_screen(window);
         null_clock_set(music_started_us < 0 ? start_us : music_started_us, 0);
         start_music();
         ASSERT_TRUE(music_is_silent());
@@ -353,7 +353,7 @@ TEST_F(EndScreenFlow, FadeBeginsOnlyOnceTheSecondsDifferenceExceedsThirty) {
         // A fade that started a frame earlier, at difference 30, would end
         // the scene a frame earlier too.
         ASSERT_EQ(fade_end_frame(fade - 1), end - 1);
-        EXPECT_EQ(run_end_screen(window, surface), 0);
+        EXPECT_EQ(run_end_screen(window), 0);
         EXPECT_EQ(null_counters.sleeps, uint64_t(end)) << "offset " << offset;
         EXPECT_EQ(null_counters.polls, uint64_t(end - 1)) << "the last frame ends before its poll";
         EXPECT_EQ(music_fade_request_count(), end - fade + 1) << "a request in every frame from the first on";
@@ -368,56 +368,54 @@ TEST_F(EndScreenFlow, MusicEndingClosesTheSceneAfterThatFramesPicture) {
     open(T0, music_start);
     int64_t last = 1;
     while (FRAME_SLEEP_US * last < 1000000) ++last;
-    // A key waits behind exactly enough events to reach the head of the queue
-    // in that last frame; the music test comes first, so it is never taken.
-    for (int64_t i = 0; i < last - 1; ++i) push_event(SDL_USEREVENT);
-    push_event(SDL_KEYDOWN);
-    EXPECT_EQ(run_end_screen(window, surface), 0);
+    // A key arriving in that last frame is never looked at: the music test
+    // comes first.
+    null_queue_at_poll(SDL_KEYDOWN, uint64_t(last));
+    EXPECT_EQ(run_end_screen(window), 0);
     EXPECT_EQ(null_counters.sleeps, uint64_t(last));
-    EXPECT_EQ(null_counters.events_taken, uint64_t(last - 1));
+    EXPECT_EQ(null_counters.polls, uint64_t(last - 1));
     EXPECT_EQ(SDL_WasInit(0), 0u);
     expect_picture_of_first_cycle_frame(last);
 }
 
-TEST_F(EndScreenFlow, KeyPressIsSeenWhenItReachesTheHeadOfTheQueue) {
+TEST_F(EndScreenFlow, KeyPressActsInTheFrameItArrivesBehindOtherEvents) {
     open(T0);
-    push_event(SDL_USEREVENT);
-    push_event(SDL_QUIT);
-    push_event(SDL_KEYUP);
-    push_event(SDL_MOUSEMOTION);
-    push_event(SDL_KEYDOWN);
-    push_event(SDL_USEREVENT);
-    EXPECT_EQ(run_end_screen(window, surface), 0);
-    // One event a frame: the key is the fifth.
-    EXPECT_EQ(null_counters.polls, 5u);
-    EXPECT_EQ(null_counters.events_taken, 5u);
-    EXPECT_EQ(null_counters.sleeps, 5u);
+    for (uint32_t type : {uint32_t(SDL_USEREVENT), uint32_t(SDL_QUIT), uint32_t(SDL_KEYUP)})
+        null_queue_at_poll(type, 3);
+    null_queue_at_poll(SDL_MOUSEMOTION, 3, 1500);
+    null_queue_at_poll(SDL_KEYDOWN, 3);
+    null_queue_at_poll(SDL_USEREVENT, 3);
+    EXPECT_EQ(run_end_screen(window), 0);
+    // Everything queued in the third frame is taken at once, the key with it.
+    EXPECT_EQ(null_counters.polls, 3u);
+    EXPECT_EQ(null_counters.events_taken, 1505u);
+    EXPECT_EQ(null_counters.sleeps, 3u);
     EXPECT_EQ(SDL_WasInit(0), 0u);
-    expect_picture_of_first_cycle_frame(5);
+    expect_picture_of_first_cycle_frame(3);
 }
 
 TEST_F(EndScreenFlow, WindowCloseRequestsAreDropped) {
     open(T0);
     for (int i = 0; i < 4; ++i) push_event(SDL_QUIT);
-    EXPECT_EQ(run_end_screen(window, surface), 0);
+    EXPECT_EQ(run_end_screen(window), 0);
     // Only the fade ends it, exactly as with no events at all.
     EXPECT_EQ(null_counters.sleeps, uint64_t(fade_end_frame(first_fade_frame(T0))));
     EXPECT_EQ(null_counters.events_taken, 4u);
     EXPECT_EQ(SDL_WasInit(0), 0u);
 }
 
-TEST_F(EndScreenFlow, AllCyclesShownThenWaitsForAKeyWithoutPausing) {
+TEST_F(EndScreenFlow, AllCyclesShownThenHoldsIdlyUntilAKey) {
     open(T0 + 500000);
     // Each frame sleeps 56 ms and reads the wall clock twice (scene, tune):
     // those reads take the time back, so the tune never fades.
     null_clock_steps(1000, 500, -FRAME_SLEEP_US / 2);
     const int frames = 600 * 48;
-    for (int i = 0; i < frames; ++i) push_event(SDL_USEREVENT);
-    push_event(SDL_KEYDOWN);
-    EXPECT_EQ(run_end_screen(window, surface), 0);
-    EXPECT_EQ(null_counters.sleeps, uint64_t(frames)) << "the wait for the key must not sleep";
-    EXPECT_EQ(null_counters.events_taken, uint64_t(frames + 1));
-    EXPECT_EQ(null_counters.polls, uint64_t(frames + 1));
+    // The key comes at the hold's fourth look at the queue.
+    null_queue_at_poll(SDL_KEYDOWN, uint64_t(frames + 4));
+    EXPECT_EQ(run_end_screen(window), 0);
+    EXPECT_EQ(null_counters.sleeps, uint64_t(frames)) << "one frame sleep each, none in the hold";
+    EXPECT_EQ(null_counters.naps, 3u) << "the hold idles between its looks";
+    EXPECT_EQ(null_counters.polls, uint64_t(frames + 4));
     EXPECT_EQ(SDL_WasInit(0), 0u);
     // Cycles alternate from widening, so the 600th narrows; its last frame
     // (step 49) stays on screen.

@@ -3,8 +3,9 @@
 #include "effects/plasma.h"
 #include "flow/demo.h"
 #include "flow/platform_null.h"
-#include "flow/screen.h"
+#include "flow/surface.h"
 #include "text/scroller.h"
+#include <csignal>
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <string>
@@ -13,18 +14,10 @@ namespace {
 
 constexpr int64_t SECOND = 1000000;
 
-// Queues events before the run starts; demo_main's own SDL_Init keeps them.
-void queue(uint32_t type, int count = 1) {
-    static bool events_up = false;
-    if (!events_up || !SDL_WasInit(SDL_INIT_EVENTS)) {
-        ASSERT_EQ(SDL_Init(SDL_INIT_EVENTS), 0);
-        events_up = true;
-    }
-    for (int i = 0; i < count; ++i) {
-        SDL_Event e{};
-        e.type = type;
-        ASSERT_EQ(SDL_PushEvent(&e), 1) << SDL_GetError();
-    }
+int count_substrings(const std::string& text, const char* part) {
+    int n = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    return n;
 }
 
 class Flow : public ::testing::Test {
@@ -39,14 +32,16 @@ protected:
     int64_t start_us = 0;
 };
 
+// Looks at the queue: 1 is the title's first, 2 the credits' first (after a
+// key ended the title), and 2 + n the main loop's n-th pass.
 TEST_F(Flow, KeyPressesEndTitleCreditsAndMainSceneOtherEventsAreDropped) {
-    queue(SDL_MOUSEMOTION, 500);
-    queue(SDL_QUIT);
-    queue(SDL_WINDOWEVENT);
-    queue(SDL_KEYDOWN);  // title
-    queue(SDL_QUIT, 3);
-    queue(SDL_KEYDOWN);  // credits
-    queue(SDL_KEYDOWN);  // the main scene's first pass
+    null_queue_at_poll(SDL_MOUSEMOTION, 1, 500);
+    null_queue_at_poll(SDL_QUIT, 1);
+    null_queue_at_poll(SDL_WINDOWEVENT, 1);
+    null_queue_at_poll(SDL_KEYDOWN, 1);
+    null_queue_at_poll(SDL_QUIT, 2, 3);
+    null_queue_at_poll(SDL_KEYDOWN, 2);
+    null_queue_at_poll(SDL_KEYDOWN, 3);
     EXPECT_EQ(demo_main(), 0);
     EXPECT_EQ(plasma_tick, 1) << "the main scene ended after exactly one pass";
     EXPECT_EQ(scroll_pos, 1);
@@ -57,22 +52,28 @@ TEST_F(Flow, KeyPressesEndTitleCreditsAndMainSceneOtherEventsAreDropped) {
 }
 
 TEST_F(Flow, WindowCloseRequestsInTheMainSceneChangeNothing) {
-    queue(SDL_KEYDOWN);
-    queue(SDL_KEYDOWN);
-    queue(SDL_QUIT, 40);
-    queue(SDL_MOUSEMOTION, 9);
-    queue(SDL_KEYDOWN);
+    null_queue_at_poll(SDL_KEYDOWN, 1);
+    null_queue_at_poll(SDL_KEYDOWN, 2);
+    for (uint64_t poll = 3; poll < 12; ++poll) null_queue_at_poll(SDL_QUIT, poll, 40);
+    null_queue_at_poll(SDL_KEYDOWN, 52);
     EXPECT_EQ(demo_main(), 0);
-    // Window events raised by opening the window come after the queued ones.
-    EXPECT_EQ(plasma_tick, 50) << "one event per pass: 49 dropped, then the key";
+    EXPECT_EQ(plasma_tick, 50);
 }
 
-TEST_F(Flow, ThousandsOfMouseMovesAheadOfAKeyAreTakenOnePerPass) {
-    queue(SDL_KEYDOWN, 2);
-    queue(SDL_MOUSEMOTION, 3000);
-    queue(SDL_KEYDOWN);
+TEST_F(Flow, AKeyBehindThousandsOfMouseMovesActsInThePassItArrives) {
+    null_queue_at_poll(SDL_KEYDOWN, 1);
+    null_queue_at_poll(SDL_KEYDOWN, 2);
+    null_queue_at_poll(SDL_MOUSEMOTION, 10, 3000);
+    null_queue_at_poll(SDL_KEYDOWN, 10);
     EXPECT_EQ(demo_main(), 0);
-    EXPECT_EQ(plasma_tick, 3001) << "the key is found only after every motion event has been taken";
+    EXPECT_EQ(plasma_tick, 8);
+}
+
+// A stop signal in the main scene: SDL is shut down and the process ends
+// with the signal's status (the null driver exits with 128 + signal).
+TEST_F(Flow, StopSignalEndsTheRunWithItsStatus) {
+    null_request_quit(SIGTERM, start_us + 20 * SECOND);
+    EXPECT_EXIT(demo_main(), testing::ExitedWithCode(128 + SIGTERM), "");
 }
 
 TEST_F(Flow, UnattendedRunKeepsTheSceneLengths) {
@@ -98,26 +99,42 @@ TEST_F(Flow, DummyDriverWholeRun) {
 
 TEST_F(Flow, DummyDriversOtherSurfaceIsDrawnThroughOurOwnBuffer) {
     setenv("SDL_VIDEODRIVER", "dummy", 1);
-    queue(SDL_KEYDOWN, 3);
+    for (uint64_t poll = 1; poll <= 3; ++poll) null_queue_at_poll(SDL_KEYDOWN, poll);
     EXPECT_EQ(demo_main(), 0);
     EXPECT_FALSE(screen_is_direct()) << "1024 x 768 cannot be drawn into directly";
     EXPECT_EQ(plasma_tick, 1);
 }
 
 TEST_F(Flow, OffscreenSurfaceIsDrawnIntoDirectly) {
-    queue(SDL_KEYDOWN, 3);
+    for (uint64_t poll = 1; poll <= 3; ++poll) null_queue_at_poll(SDL_KEYDOWN, poll);
     EXPECT_EQ(demo_main(), 0);
     EXPECT_TRUE(screen_is_direct());
 }
 
-TEST_F(Flow, AVideoDriverThatCannotStartEndsTheRunWithOneLine) {
-    setenv("SDL_VIDEODRIVER", "tapehiss-no-such-driver", 1);
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(demo_main(), 1);
-    std::string err = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(err.rfind("tapehiss: SDL_Init failed: ", 0), 0u) << err;
-    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
-    EXPECT_EQ(SDL_WasInit(0), 0u);
+// Each case ends the run before anything is shown, with one line and status 1.
+TEST_F(Flow, NoVideoDriverOrNoDisplayEndsTheRunWithOneLine) {
+    struct Case { const char* driver; const char* line; };
+    const Case cases[] = {
+        {"tapehiss-no-such-driver", "tapehiss: SDL_Init failed: "},
+        {nullptr, "tapehiss: no display found (SDL fell back to its 'offscreen' driver)"},
+    };
+    unsetenv("DISPLAY");
+    unsetenv("WAYLAND_DISPLAY");
+    for (const Case& c : cases) {
+        if (c.driver)
+            setenv("SDL_VIDEODRIVER", c.driver, 1);
+        else
+            unsetenv("SDL_VIDEODRIVER");
+        plasma_tick = 7;
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(demo_main(), 1);
+        std::string err = testing::internal::GetCapturedStderr();
+        // Only our own lines: libraries SDL probes may print theirs.
+        EXPECT_NE(err.find(c.line), std::string::npos) << err;
+        EXPECT_EQ(count_substrings(err, "tapehiss:"), 1) << err;
+        EXPECT_EQ(SDL_WasInit(0), 0u);
+        EXPECT_EQ(plasma_tick, 7) << "no table was built";
+    }
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 // The screen buffer: whole-picture copies, the clear, and drawing into a
 // buffer of our own when the window surface has another layout.
 #include "assets.h"
-#include "flow/screen.h"
+#include "flow/scale.h"
+#include "flow/surface.h"
 #include "testkit.h"
 #include <cstring>
 #include <gtest/gtest.h>
@@ -122,9 +123,33 @@ TEST(ScreenLayout, OwnBufferIsScaledCentredWithBlackAround) {
             EXPECT_EQ(large.rgb(x, y), (std::vector<int>{src[2], src[1], src[0]})) << x << "," << y;
         }
 
-    // The clear goes to our own buffer, not to the window surface.
-    clear_screen(large.surface);
+    // The screen's surface is our own buffer, not the window surface.
+    clear_screen(screen_surface());
     for (int i = 0; i < SCREEN_W * SCREEN_H; ++i) ASSERT_EQ(screen_pixels[4 * i + 2], 0);
+}
+
+// Whole-number factors, the general path and a width past the column map all
+// give exactly destination (x, y) = screen (x * 1280 / w, y * 720 / h).
+TEST(ScreenLayout, ScalingIsExactlyNearestNeighbour) {
+    uint8_t* screen = use_memory_screen(0);
+    for (int i = 0; i < SCREEN_W * SCREEN_H; ++i) {
+        const uint32_t v = uint32_t(i) * 2654435761u;  // every pixel different
+        std::memcpy(screen + 4 * i, &v, 4);
+    }
+    const std::pair<int, int> sizes[] = {{1280, 720}, {1920, 1080}, {2560, 1440}, {3840, 2160},
+                                         {1366, 768}, {1281, 721},  {SCALE_MAP_MAX_W + 3, 720}};
+    for (auto [w, h] : sizes) {
+        const int pitch = 4 * w + 12;  // rows need not be packed
+        std::vector<uint8_t> dst(size_t(pitch) * h);
+        scale_screen(screen, dst.data(), pitch, w, h);
+        long off = 0;
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                off += std::memcmp(&dst[size_t(y) * pitch + 4 * size_t(x)],
+                                   screen + 4 * (int64_t(x) * SCREEN_W / w + SCREEN_W * (int64_t(y) * SCREEN_H / h)),
+                                   4) != 0;
+        EXPECT_EQ(off, 0) << w << "x" << h;
+    }
 }
 
 // The dummy video driver's real window surface (1024 x 768): the title shows

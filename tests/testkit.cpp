@@ -1,5 +1,5 @@
 #include "testkit.h"
-#include "flow/screen.h"
+#include "flow/surface.h"
 #include <cstring>
 #include <vector>
 

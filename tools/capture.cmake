@@ -10,7 +10,7 @@ target_compile_definitions(tapehiss_moments INTERFACE TAPEHISS_SOURCE_DIR="${CMA
 
 if(LIBPNG_FOUND)
   add_executable(tapehiss-capture ${CMAKE_CURRENT_LIST_DIR}/capture.cpp)
-  target_link_libraries(tapehiss-capture PRIVATE tapehiss_moments PkgConfig::LIBPNG)
+  target_link_libraries(tapehiss-capture PRIVATE tapehiss_moments tapehiss_platform_null PkgConfig::LIBPNG)
   set_target_properties(tapehiss-capture PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tools)
   target_compile_definitions(tapehiss-capture PRIVATE TAPEHISS_VERSION="${PROJECT_VERSION}")
 else()

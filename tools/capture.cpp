@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <cerrno>
+#include <climits>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -32,7 +33,9 @@ static const char USAGE[] =
     "                     narrowing), STEP 2..49\n"
     "\n"
     "Options:\n"
-    "  --out FILE.png     where to write (default: SCENE[-ARGS].png here)\n"
+    "  --out FILE.png     where to write (default: SCENE[-ARGS].png here); - is\n"
+    "                     standard output; a symbolic link is written through, a\n"
+    "                     FIFO or device written into\n"
     "  --video-raw        the whole show as raw RGB24 1280x720 frames on standard\n"
     "                     output at 1000/13 frames per second; the times of the\n"
     "                     main scene's start and of the end go to standard error\n"
@@ -98,10 +101,40 @@ static bool write_png_stream(FILE* f, const uint8_t* rgb) {
     return true;
 }
 
-// Written beside the target under a temporary name and renamed into place, so
-// a failed run leaves neither a half file nor a changed old one.
+// Straight into what is already there and is not a plain file (a FIFO, a
+// device, standard output).
+static int write_png_into(FILE* f, const std::string& name, const uint8_t* rgb) {
+    bool ok = write_png_stream(f, rgb);
+    ok = std::fflush(f) == 0 && ok;
+    if (!ok) return fail("cannot write", name.c_str());
+    return 0;
+}
+
+// A plain file is written beside the target under a temporary name and
+// renamed into place, so a failed run leaves neither a half file nor a changed
+// old one. A symbolic link is written through (its target is replaced, the
+// link stays); a FIFO or device is written into; a directory is refused.
 static int write_png(const std::string& path, const uint8_t* rgb) {
-    std::string tmp = path + ".tmpXXXXXX";
+    if (path == "-") {
+        if (isatty(STDOUT_FILENO)) return fail("--out - writes a PNG; send standard output to a file or pipe");
+        return write_png_into(stdout, "standard output", rgb);
+    }
+    std::string target = path;
+    struct stat st;
+    if (lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        std::vector<char> resolved(PATH_MAX + 1);
+        if (realpath(path.c_str(), resolved.data())) target = resolved.data();
+    }
+    if (stat(target.c_str(), &st) == 0) {
+        if (S_ISDIR(st.st_mode)) return fail("--out names a directory, not a file", path.c_str());
+        if (!S_ISREG(st.st_mode)) {
+            FILE* f = std::fopen(target.c_str(), "wb");
+            if (!f) return fail("cannot write", (path + ": " + std::strerror(errno)).c_str());
+            int rc = write_png_into(f, path, rgb);
+            return std::fclose(f) == 0 ? rc : fail("cannot write", path.c_str());
+        }
+    }
+    std::string tmp = target + ".tmpXXXXXX";
     std::vector<char> name(tmp.begin(), tmp.end());
     name.push_back(0);
     int fd = mkstemp(name.data());
@@ -121,7 +154,7 @@ static int write_png(const std::string& path, const uint8_t* rgb) {
         umask(mask);
         ok = chmod(name.data(), 0666 & ~mask) == 0;
     }
-    if (ok && std::rename(name.data(), path.c_str()) == 0) return 0;
+    if (ok && std::rename(name.data(), target.c_str()) == 0) return 0;
     unlink(name.data());
     return fail("cannot write", path.c_str());
 }
@@ -133,8 +166,12 @@ struct video_plan {
 
 static int64_t frames_for_ms(int64_t ms) { return (ms * 2 + 13) / 26; }  // nearest whole frame
 
+// Each whole-second wait ends half a second past its limit on average.
 static video_plan plan_video() {
-    constexpr int64_t title_end_ms = 5500, credits_end_ms = 12000, main_end_ms = 81000, end_end_ms = 112000;
+    constexpr int64_t title_end_ms = TITLE_SECONDS * 1000 + 500;
+    constexpr int64_t credits_end_ms = title_end_ms + CREDITS_SECONDS * 1000 + 500;
+    constexpr int64_t main_end_ms = title_end_ms + MAIN_SCENE_SECONDS * 1000 + 500;
+    constexpr int64_t end_end_ms = main_end_ms + END_FADE_AFTER_S * 1000 + 500 + END_FADE_MS;
     video_plan p;
     p.title_frames = frames_for_ms(title_end_ms);
     p.credits_frames = frames_for_ms(credits_end_ms) - p.title_frames;

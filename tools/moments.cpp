@@ -7,7 +7,7 @@
 #include "endscreen/endscreen.h"
 #include "flow/demo.h"
 #include "flow/platform_null.h"
-#include "flow/screen.h"
+#include "flow/surface.h"
 #include "text/font.h"
 #include "text/scroller.h"
 #include <SDL.h>

@@ -2,11 +2,11 @@
 // animation frames is computed once into a 680 MB table, then each frame only
 // copies the logo's non-black pixels to those offsets.
 #include "effects/logo.h"
+#include "flow/os_memory.h"
 #include "flow/screen.h"
 #include "assets.h"
 #include <emmintrin.h>
 #include <immintrin.h>
-#include <sys/mman.h>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -15,24 +15,8 @@
 int64_t* logo_frames;
 
 static constexpr size_t LOGO_TABLE_BYTES = size_t(LOGO_TABLE_ENTRIES) * sizeof(int64_t);
-static constexpr size_t HUGE_PAGE = size_t(2) << 20;
-
-// Anonymous memory aligned to 2 MB, so every part of it can be backed by huge
-// pages: over-map by one huge page and give back the unaligned ends. The result
-// can be released with a plain munmap(p, bytes).
-int64_t* map_logo_memory(size_t bytes) {
-    size_t span = bytes + HUGE_PAGE;
-    void* raw = mmap(nullptr, span, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (raw == MAP_FAILED) return nullptr;
-    uintptr_t start = uintptr_t(raw);
-    uintptr_t aligned = (start + HUGE_PAGE - 1) & ~uintptr_t(HUGE_PAGE - 1);
-    if (aligned > start) munmap(raw, aligned - start);
-    uintptr_t end = aligned + bytes;
-    if (start + span > end) munmap(reinterpret_cast<void*>(end), start + span - end);
-    // Advice only: without huge pages the table still works, just with more faults.
-    madvise(reinterpret_cast<void*>(aligned), bytes, MADV_HUGEPAGE);
-    return reinterpret_cast<int64_t*>(aligned);
-}
+// Memory for a table of `bytes`, as the logo table gets it; see os_map_big.
+int64_t* map_logo_memory(size_t bytes) { return static_cast<int64_t*>(os_map_big(bytes)); }
 
 // The table lives for the whole run, so it is obtained once and never freed.
 bool allocate_logo_frames() {

@@ -19,7 +19,7 @@ bool allocate_logo_frames();
 void build_logo_frames();
 
 // Anonymous, 2 MB-aligned memory with the huge-page advice, as the table gets;
-// null on failure. Release with munmap(p, bytes). Benchmarks use it for fresh
+// null on failure. Release with os_unmap_big(p, bytes). Benchmarks use it for fresh
 // memory on every pass.
 int64_t* map_logo_memory(size_t bytes);
 

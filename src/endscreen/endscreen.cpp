@@ -1,8 +1,8 @@
 // The closing scene: greetings on the left, and on the right a green and a
 // violet ribbon that twist down the screen, alternately widening and narrowing.
 #include "endscreen/endscreen.h"
-#include "flow/platform.h"
-#include "flow/screen.h"
+#include "flow/events.h"
+#include "flow/surface.h"
 #include "flow/timing.h"
 #include "music/music.h"
 #include "text/font.h"
@@ -90,16 +90,15 @@ void draw_end_screen_frame(SDL_Surface* surface, bool widening, int step, int32_
 // Frames at a fixed 56.25 ms pace: the tune is faded after 30 seconds and its
 // end closes the scene; a key press closes it at once. Window-close requests
 // are dropped, since only a key is meant to leave early.
-int run_end_screen(SDL_Window* window, SDL_Surface* surface) {
+int run_end_screen(SDL_Window* window) {
     wall_time start;
     wall_time now;
     int cycles_left = END_CYCLES;
     bool widening = false;
     int step;
     int32_t bar_colour = END_START_COLOUR;
-    SDL_Event event;
 
-    clear_screen(surface);
+    clear_screen(screen_surface());
     get_wall_time(&start);
     present_screen(window);
 
@@ -107,17 +106,14 @@ int run_end_screen(SDL_Window* window, SDL_Surface* surface) {
         step = END_FIRST_STEP;
         widening = !widening;
         while (step < END_STEP_LIMIT) {
-            draw_end_screen_frame(surface, widening, step, &bar_colour);
+            // The screen's surface can change between frames (window resized).
+            draw_end_screen_frame(screen_surface(), widening, step, &bar_colour);
             present_screen(window);
             sleep_us(END_FRAME_US);
             get_wall_time(&now);
             if (seconds_exceeded(&start, &now, END_FADE_AFTER_S)) music_fade_out(END_FADE_MS);
-            if (music_playing() == 0) {
-                SDL_Quit();
-                return 0;
-            }
-            if (platform_poll_event(&event) && event.type == SDL_KEYDOWN) {
-                SDL_Quit();
+            if (music_playing() == 0 || take_events_key_pressed()) {
+                quit_sdl();
                 return 0;
             }
             step += 1;
@@ -125,11 +121,13 @@ int run_end_screen(SDL_Window* window, SDL_Surface* surface) {
         cycles_left -= 1;
     }
 
-    // Every cycle shown: hold the last picture until a key is pressed.
+    // Every cycle shown: hold the last picture until a key is pressed, idle.
     present_screen(window);
     for (;;) {
-        if (platform_poll_event(&event) && event.type == SDL_KEYDOWN) break;
+        if (take_events_key_pressed()) break;
+        get_wall_time(&now);
+        nap_until_next_look(&now);
     }
-    SDL_Quit();
+    quit_sdl();
     return 0;
 }

@@ -21,9 +21,9 @@ constexpr int END_GREEN_X = 799;
 constexpr int END_VIOLET_X = 819;
 constexpr int32_t END_START_COLOUR = 10;
 
-// Runs the end screen until the tune stops (faded out after 30 seconds) or a
-// key is pressed; calls SDL_Quit before it returns 0.
-int run_end_screen(SDL_Window* window, SDL_Surface* surface);
+// Runs the end screen on the window until the tune stops (faded out after 30
+// seconds) or a key is pressed; shuts SDL down before it returns 0.
+int run_end_screen(SDL_Window* window);
 
 // The 17 greeting lines at their places on screen_pixels.
 void draw_end_screen_text();

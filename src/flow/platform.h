@@ -1,9 +1,13 @@
-// The thin platform layer: the wall clock, sleeping, the tick counter and the
-// event queue. platform_sdl.cpp is the real driver; platform_null.cpp runs the
-// same calls on a virtual clock for tests and offline rendering.
+// The thin platform layer: the wall clock, sleeping, the tick counter, the
+// event queue and the requests to stop that arrive as signals. The real driver
+// is platform_sdl.cpp (ticks, events) with platform_posix.cpp (clock, sleeps,
+// signals); platform_null.cpp runs the same calls on a virtual clock for tests
+// and offline rendering.
 #pragma once
-#include <SDL.h>
 #include <cstdint>
+
+union SDL_Event;
+struct SDL_Window;
 
 // Seconds since 1970 and microseconds within that second, from the real-time
 // clock (the one the user or the network may set).
@@ -12,8 +16,37 @@ void platform_wall_clock(int32_t* seconds, int32_t* microseconds);
 // Sleeps whole milliseconds; 0 only gives up the rest of the time slice.
 void platform_sleep_ms(uint32_t milliseconds);
 
+// Idles for about `microseconds` without using the processor (finer than a
+// millisecond where the system can); returns early when a stop is requested.
+void platform_nap_us(uint32_t microseconds);
+
+// Asks the system to wake the calling thread promptly and precisely from its
+// naps (the frame pacing relies on it when other programs keep the processors
+// busy); a request only, nothing fails without it.
+void platform_request_prompt_wakeups();
+
 // Milliseconds since SDL was initialised, wrapping at 2^32.
 uint32_t platform_ticks();
 
-// Takes at most one event off the queue; 1 if one was taken.
-int platform_poll_event(SDL_Event* event);
+// Moves what the window system has sent onto the event queue.
+void platform_pump_events();
+
+// Takes up to `max` events off the queue, oldest first, without pumping, and
+// returns how many: after one pump, only what was queued at that moment.
+int platform_take_events(SDL_Event* events, int max);
+
+// The size of the part of a surface of surface_w x surface_h that the window
+// really shows: a window that its display did not make full screen shows only
+// its own size, from the surface's top-left corner.
+void platform_window_shown_size(SDL_Window* window, int surface_w, int surface_h, int* w, int* h);
+
+// From here on, an interrupt, termination or hang-up only asks the run to end
+// (platform_quit_signal); before this call they end the process at once.
+void platform_watch_signals();
+
+// The signal that asked the run to end, 0 while none has.
+int platform_quit_signal();
+
+// Ends the process as `signal` would have ended it (status 128 + signal for a
+// shell); called after SDL_Quit has put the display back.
+void platform_end_by_signal(int signal);

@@ -3,6 +3,9 @@
 // loops finish at once in real time while seeing the same sequence of readings.
 #include "flow/platform.h"
 #include "flow/platform_null.h"
+#include <SDL.h>
+#include <cstdio>
+#include <cstdlib>
 
 null_platform_counters null_counters;
 
@@ -12,6 +15,16 @@ static uint32_t tick_base;
 static int64_t step_tick_read = 1000;
 static int64_t step_yield = 500;
 static int64_t step_wall_read = 0;
+static int quit_signal;
+struct queued_at_poll {
+    uint32_t type;
+    uint64_t poll;
+    int count;
+};
+static queued_at_poll queued[16];
+static int queued_entries;
+
+static int64_t quit_at_us;
 
 void null_clock_set(int64_t wall_us, uint32_t ticks_ms) {
     now_us = wall_us;
@@ -27,10 +40,17 @@ void null_clock_steps(int64_t per_tick_read, int64_t per_yield, int64_t per_wall
     step_wall_read = per_wall_read;
 }
 
+void null_request_quit(int signal, int64_t at_wall_us) {
+    quit_signal = signal;
+    quit_at_us = at_wall_us;
+}
+
 void null_platform_reset() {
     null_counters = {};
     null_clock_steps(1000, 500, 0);
     null_clock_set(int64_t(1800000000) * 1000000, 0);
+    null_request_quit(0, 0);
+    queued_entries = 0;
 }
 
 void platform_wall_clock(int32_t* seconds, int32_t* microseconds) {
@@ -50,6 +70,12 @@ void platform_sleep_ms(uint32_t milliseconds) {
     }
 }
 
+void platform_nap_us(uint32_t microseconds) {
+    ++null_counters.naps;
+    null_counters.napped_us += microseconds;
+    now_us += microseconds;
+}
+
 uint32_t platform_ticks() {
     ++null_counters.tick_reads;
     uint32_t t = tick_base + uint32_t((now_us - tick_origin_us) / 1000);
@@ -57,11 +83,45 @@ uint32_t platform_ticks() {
     return t;
 }
 
-int platform_poll_event(SDL_Event* event) {
+void null_queue_at_poll(uint32_t type, uint64_t poll, int count) {
+    if (queued_entries < 16) queued[queued_entries++] = {type, poll, count};
+}
+
+void platform_pump_events() {
     ++null_counters.polls;
-    int taken = SDL_PollEvent(event);
-    if (taken) ++null_counters.events_taken;
+    for (int i = 0; i < queued_entries; ++i) {
+        if (queued[i].poll != null_counters.polls) continue;
+        for (int n = 0; n < queued[i].count; ++n) {
+            SDL_Event e;
+            SDL_zero(e);
+            e.type = queued[i].type;
+            SDL_PushEvent(&e);
+        }
+    }
+    SDL_PumpEvents();
+}
+
+int platform_take_events(SDL_Event* events, int max) {
+    int taken = SDL_PeepEvents(events, max, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT);
+    if (taken < 0) taken = 0;
+    null_counters.events_taken += uint64_t(taken);
     return taken;
+}
+
+void platform_window_shown_size(SDL_Window*, int surface_w, int surface_h, int* w, int* h) {
+    *w = surface_w;
+    *h = surface_h;
+}
+
+void platform_watch_signals() {}
+
+void platform_request_prompt_wakeups() {}
+
+int platform_quit_signal() { return quit_signal != 0 && now_us >= quit_at_us ? quit_signal : 0; }
+
+void platform_end_by_signal(int signal) {
+    std::fflush(nullptr);
+    std::_Exit(128 + signal);
 }
 
 // Starts at the defaults before main runs.

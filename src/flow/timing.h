@@ -1,15 +1,19 @@
 // Clocks and waits: scene lengths on the wall clock in whole seconds, the main
-// loop's pace on the millisecond tick counter.
+// loop's pace on the millisecond tick counter. Waits idle instead of spinning.
 #pragma once
-#include <SDL.h>
 #include <cstdint>
 
 struct wall_time {
     int32_t seconds;       // since 1970-01-01 00:00:00 UTC
-    int32_t microseconds;  // 0..999,999; never compared
+    int32_t microseconds;  // 0..999,999; only used to plan naps, never compared
 };
 
 constexpr uint32_t FRAME_MS = 13;
+// Longest nap between two looks at the event queue in a wait: a key press is
+// acted upon within this, and an idle wait costs next to nothing.
+constexpr uint32_t WAIT_POLL_US = 5000;
+// Shortest nap while the next frame is less than a millisecond away.
+constexpr uint32_t FRAME_FINE_NAP_US = 100;
 
 // Reads the real-time clock.
 void get_wall_time(wall_time* out);
@@ -18,13 +22,18 @@ void get_wall_time(wall_time* out);
 // Returns 0, or 22 (EINVAL) without sleeping for more than 999,999.
 int sleep_us(uint32_t us);
 
-// Polls one event per round (a key press ends the wait), then ends the wait once
-// the whole seconds since scene_start exceed limit_seconds; yields in between.
-void wait_seconds_or_key(const wall_time* scene_start, int32_t limit_seconds, SDL_Event* event);
+// Looks at the events (a key press ends the wait), then ends the wait once the
+// whole seconds since scene_start exceed limit_seconds; naps in between, never
+// past the next whole second.
+void wait_seconds_or_key(const wall_time* scene_start, int32_t limit_seconds);
 
-// Busy-waits until at least FRAME_MS ticks have passed since *last_frame_ticks
+// Naps until at least FRAME_MS ticks have passed since *last_frame_ticks
 // (unsigned 32-bit difference), then stores the reading that ended the wait.
 void wait_for_next_frame(uint32_t* last_frame_ticks);
 
 // True when the whole seconds of now minus those of start exceed limit.
 bool seconds_exceeded(const wall_time* start, const wall_time* now, int32_t limit);
+
+// Naps between two looks at the events: WAIT_POLL_US, or less when the next
+// whole second of `now` comes sooner, so a scene ends right on it.
+void nap_until_next_look(const wall_time* now);

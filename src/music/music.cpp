@@ -6,10 +6,11 @@
 #include <cstdio>
 
 static bool silent;
-static int64_t silent_start_us;
-static bool silent_fading;
-static int64_t silent_fade_start_us;
-static int silent_fade_ms;
+static bool started;
+static int64_t start_us;        // wall clock when the tune was started
+static bool fading;
+static int64_t fade_start_us;   // wall clock of the first fade-out request
+static int fade_ms;
 static int fade_requests;  // since start_music, for checking the end screen's rhythm
 
 static int64_t wall_now_us() {
@@ -23,13 +24,17 @@ static int64_t wall_now_us() {
 static void go_silent(const char* why) {
     std::fprintf(stderr, "tapehiss: running without sound: %s\n", why);
     silent = true;
-    silent_fading = false;
-    silent_start_us = wall_now_us();
 }
+
+// How long past its own end the mixer may still report the tune playing.
+static constexpr int64_t MIXER_GRACE_US = 1000000;
 
 Mix_Music* start_music() {
     silent = false;
+    started = true;
+    fading = false;
     fade_requests = 0;
+    start_us = wall_now_us();
     if (Mix_OpenAudio(44100, AUDIO_S16LSB, 2, 1024) != 0) {
         go_silent(SDL_GetError());
         return nullptr;
@@ -53,23 +58,30 @@ Mix_Music* start_music() {
     return music;
 }
 
-int music_playing() {
-    if (!silent) return Mix_PlayingMusic();
-    int64_t now = wall_now_us();
-    if (silent_fading) return now - silent_fade_start_us < int64_t(silent_fade_ms) * 1000;
-    return now - silent_start_us < int64_t(MUSIC_SECONDS * 1e6);
+// Whether our own clock says the tune is still on, allowing `grace_us` past
+// its length or past the end of a requested fade.
+static bool clock_says_playing(int64_t grace_us) {
+    const int64_t now = wall_now_us();
+    if (fading) return now - fade_start_us < int64_t(fade_ms) * 1000 + grace_us;
+    return now - start_us < int64_t(MUSIC_SECONDS * 1e6) + grace_us;
 }
+
+int music_playing() {
+    if (silent) return clock_says_playing(0);
+    if (!clock_says_playing(MIXER_GRACE_US)) return 0;
+    return Mix_PlayingMusic();
+}
+
+bool music_stalled() { return started && !silent && !clock_says_playing(MIXER_GRACE_US) && Mix_PlayingMusic(); }
 
 void music_fade_out(int ms) {
     ++fade_requests;
-    if (!silent) {
-        Mix_FadeOutMusic(ms);  // a repeated request continues the fade under way
-        return;
+    if (!fading && music_playing()) {
+        fading = true;
+        fade_start_us = wall_now_us();
+        fade_ms = ms;
     }
-    if (silent_fading || !music_playing()) return;
-    silent_fading = true;
-    silent_fade_start_us = wall_now_us();
-    silent_fade_ms = ms;
+    if (!silent) Mix_FadeOutMusic(ms);  // a repeated request continues the fade under way
 }
 
 bool music_is_silent() { return silent; }

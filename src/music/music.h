@@ -10,9 +10,16 @@ constexpr double MUSIC_SECONDS = 166.56;
 // once it plays (or once silent mode has been chosen, with one line on stderr).
 Mix_Music* start_music();
 
-// Non-zero while the tune plays (or, silently, until its length has passed or
-// a requested fade-out has run out).
+// Non-zero while the tune plays. Our own clock bounds what the mixer says:
+// once the tune's length (plus a second's grace) has passed since it started,
+// or a second after a requested fade-out should have ended, the tune counts as
+// ended whatever the mixer answers (a stalled sound device keeps answering 1).
+// Silently, the clock alone decides, without the grace.
 int music_playing();
+
+// True when the mixer still reports the tune playing after our clock has
+// ended it: the sound device has stopped taking samples.
+bool music_stalled();
 
 // Fades the tune out over ms; a repeated request continues the fade under way.
 void music_fade_out(int ms);

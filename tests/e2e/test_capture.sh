@@ -108,6 +108,10 @@ refuse "--out without a name" title --out
 refuse "--out twice" --out a.png --out b.png title
 refuse "--video-raw with a scene" --video-raw title
 refuse "output in a missing directory" --out "$WORK/missing/x.png" title
+mkdir "$WORK/adir"
+refuse "output that is a directory" --out "$WORK/adir" title
+grep -q 'names a directory' "$WORK/err.txt" || fail "refusing a directory does not say so"
+rmdir "$WORK/adir"
 : >"$WORK/plainfile"
 refuse "output below a plain file" --out "$WORK/plainfile/x.png" credits
 [ -z "$(ls -A "$WORK" | grep -v -e '^refuse$' -e '\.txt$' -e '^plainfile$')" ] ||
@@ -129,6 +133,21 @@ png_check "$WORK/defaults/end-2-49.png" notblack || fail "end 2 49 PNG"
 "$CAP" --out "$WORK/title.png" main 0 || fail "overwrite run"
 png_check "$WORK/title.png" black || fail "overwritten PNG"
 [ "$(stat -c %a "$WORK/title.png")" != 600 ] || fail "output file left private (mode 600)"
+
+# Standard output, a symbolic link (written through, the link stays) and a
+# FIFO (written into, not replaced by a file).
+"$CAP" --out - title >"$WORK/stdout.png" || fail "--out - run"
+png_check "$WORK/stdout.png" title || fail "PNG on standard output"
+ln -s title.png "$WORK/link.png"
+"$CAP" --out "$WORK/link.png" main 0 || fail "run through a link"
+[ -L "$WORK/link.png" ] || fail "the symbolic link was replaced"
+png_check "$WORK/title.png" black || fail "the link's target was not written"
+mkfifo "$WORK/pipe.png"
+cat "$WORK/pipe.png" >"$WORK/from-pipe.png" &
+"$CAP" --out "$WORK/pipe.png" title || fail "run into a FIFO"
+wait $!
+[ -p "$WORK/pipe.png" ] || fail "the FIFO was replaced"
+png_check "$WORK/from-pipe.png" title || fail "PNG through the FIFO"
 
 # The video stream starts with the title picture and announces the music start.
 FRAME=$((1280 * 720 * 3))

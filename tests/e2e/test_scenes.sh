@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The real executable under Xvfb at 1280 x 720: the title is the title picture
-# pixel for pixel, the credits are drawn as specified, key presses move on
+# pixel for pixel, the credits equal the same screen drawn in memory by the
+# intro's own routines (logo at (200, 200), five red lines), key presses move on
 # through the main scene and the end screen, the tune is heard from the start
 # of the main scene, and the run exits with status 0.
 source "$(dirname "$0")/lib.sh"

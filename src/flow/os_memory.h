@@ -1,0 +1,16 @@
+// Large blocks of memory from the operating system: the logo table's 680 MB
+// and the pages of pictures that are shown once.
+#pragma once
+#include <cstddef>
+
+// Zeroed memory of `bytes`, backed by large pages where the system grants
+// them and by ordinary pages otherwise; null on failure.
+void* os_map_big(size_t bytes);
+
+// Gives back a block from os_map_big.
+void os_unmap_big(void* block, size_t bytes);
+
+// A hint that the whole pages inside [start, start + bytes) of constant data
+// will not be read for a while: the system may drop them, and a later read
+// brings back the same bytes.
+void os_release_pages(const void* start, size_t bytes);

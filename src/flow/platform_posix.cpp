@@ -1,0 +1,94 @@
+// Real platform driver, system half on POSIX systems: the C library's wall
+// clock, sleeping on the monotonic clock, and the stop signals.
+#include "flow/platform.h"
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <sched.h>
+#include <sys/time.h>
+#include <time.h>
+#include <unistd.h>
+#ifdef __linux__
+#include <sys/prctl.h>
+#include <sys/syscall.h>
+#endif
+
+void platform_wall_clock(int32_t* seconds, int32_t* microseconds) {
+    timeval tv;
+    gettimeofday(&tv, nullptr);
+    *seconds = int32_t(tv.tv_sec);
+    *microseconds = int32_t(tv.tv_usec);
+}
+
+void platform_sleep_ms(uint32_t milliseconds) {
+    if (milliseconds == 0) {
+        sched_yield();  // a zero-length sleep only gives up the time slice
+        return;
+    }
+    timespec ts{time_t(milliseconds / 1000), long(milliseconds % 1000) * 1000000L};
+    while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {
+    }
+}
+
+static volatile sig_atomic_t quit_signal;
+
+void platform_nap_us(uint32_t microseconds) {
+    timespec ts{time_t(microseconds / 1000000), long(microseconds % 1000000) * 1000L};
+    // A signal cuts the nap short, so a stop request is seen at once.
+    while (clock_nanosleep(CLOCK_MONOTONIC, 0, &ts, &ts) == EINTR && quit_signal == 0) {
+    }
+}
+
+void platform_request_prompt_wakeups() {
+#ifdef __linux__
+    // Timer slack: naps end within a few microseconds of their time.
+    prctl(PR_SET_TIMERSLACK, 1000UL, 0, 0, 0);
+    // A short time slice for this thread: the scheduler then lets it in as
+    // soon as it wakes instead of after a busy program's whole slice. Kernels
+    // without per-thread slices take the call and keep the default.
+    struct {
+        uint32_t size, policy;
+        uint64_t flags;
+        int32_t nice;
+        uint32_t priority;
+        uint64_t runtime, deadline, period;
+    } attr{};
+    attr.size = sizeof attr;
+    attr.policy = SCHED_OTHER;
+    attr.runtime = 300000;  // nanoseconds: more than a frame's drawing
+    syscall(SYS_sched_setattr, 0, &attr, 0);
+#endif
+}
+
+// The first stop signal is a request the run answers at its next look at the
+// events; a second one, should that answer hang, ends the process at once.
+static void note_quit_signal(int signal) {
+    if (quit_signal == 0) {
+        quit_signal = signal;
+        return;
+    }
+    std::signal(signal, SIG_DFL);
+    raise(signal);
+}
+
+void platform_watch_signals() {
+    struct sigaction action {};
+    action.sa_handler = note_quit_signal;
+    sigemptyset(&action.sa_mask);
+    const int stop_signals[] = {SIGINT, SIGTERM, SIGHUP};
+    for (int signal : stop_signals) sigaction(signal, &action, nullptr);
+}
+
+int platform_quit_signal() { return quit_signal; }
+
+void platform_end_by_signal(int signal) {
+    // The default action gives the parent the status it expects (a shell
+    // shows 128 + signal); _exit only if the signal is ignored after all.
+    std::signal(signal, SIG_DFL);
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, signal);
+    sigprocmask(SIG_UNBLOCK, &set, nullptr);
+    raise(signal);
+    _exit(128 + signal);
+}

@@ -1,0 +1,57 @@
+// Nearest-neighbour scaling for displays that are not 1280 x 720. Each source
+// row is scaled once and then repeated with row copies; whole-number factors
+// repeat each pixel without a lookup.
+#include "flow/scale.h"
+#include "flow/screen.h"
+#include <cstring>
+
+static uint16_t column_map[SCALE_MAP_MAX_W];  // source column of each destination column
+static int column_map_w;
+
+static void build_column_map(int w) {
+    for (int x = 0; x < w; ++x) column_map[x] = uint16_t(int64_t(x) * SCREEN_W / w);
+    column_map_w = w;
+}
+
+// Pixels are moved as 4-byte copies, which compile to plain word loads and
+// stores whatever type the memory was declared with.
+static inline void copy_pixel(uint8_t* out, const uint8_t* in) { std::memcpy(out, in, 4); }
+
+// One destination row from source row `src`.
+static void scale_row(const uint8_t* src, uint8_t* out, int w) {
+    if (w % SCREEN_W == 0) {
+        const int k = w / SCREEN_W;  // each pixel k times
+        if (k == 2) {
+            for (int x = 0; x < SCREEN_W; ++x) {
+                uint64_t pair;
+                std::memcpy(&pair, src + 4 * x, 4);
+                pair |= pair << 32;
+                std::memcpy(out + 8 * x, &pair, 8);
+            }
+        } else {
+            for (int x = 0; x < SCREEN_W; ++x)
+                for (int i = 0; i < k; ++i) copy_pixel(out + 4 * (k * x + i), src + 4 * x);
+        }
+    } else if (w <= SCALE_MAP_MAX_W) {
+        if (column_map_w != w) build_column_map(w);
+        for (int x = 0; x < w; ++x) copy_pixel(out + 4 * x, src + 4 * column_map[x]);
+    } else {
+        for (int x = 0; x < w; ++x) copy_pixel(out + 4 * x, src + 4 * (int64_t(x) * SCREEN_W / w));
+    }
+}
+
+void scale_screen(const uint8_t* screen, uint8_t* dst, int dst_pitch, int w, int h) {
+    int previous_source_row = -1;
+    uint8_t* previous = nullptr;
+    for (int y = 0; y < h; ++y) {
+        uint8_t* out = dst + int64_t(y) * dst_pitch;
+        const int source_row = int(int64_t(y) * SCREEN_H / h);
+        if (source_row == previous_source_row) {
+            std::memcpy(out, previous, size_t(w) * 4);  // a repeated row: copy the one above
+        } else {
+            scale_row(screen + int64_t(source_row) * SCREEN_PITCH, out, w);
+            previous_source_row = source_row;
+        }
+        previous = out;
+    }
+}

@@ -1,0 +1,152 @@
+// The screen on the window surface. The window surface can be replaced at any
+// time the window changes size (a window manager making the window full screen
+// does so after the first present); a present to the old one then shows
+// nothing, so the screen is attached afresh whenever that happens.
+#include "flow/surface.h"
+#include "flow/platform.h"
+#include "flow/scale.h"
+#include <cstring>
+
+// Our own screen, used when the window surface has another size, pitch or
+// pixel format; static, so it costs no memory unless it is written. Declared
+// as words, the type the scaler and SDL read it as.
+alignas(64) static uint32_t own_screen_words[SCREEN_W * SCREEN_H];
+static uint8_t* const own_screen_memory = reinterpret_cast<uint8_t*>(own_screen_words);
+static SDL_Surface* own_screen;      // wraps own_screen_words
+static bool drawing_direct;          // screen_pixels points into the window surface
+
+static SDL_Window* screen_window;    // the window presented to, once known
+static SDL_Surface* window_surface;  // its surface as last obtained; null if none
+static SDL_Rect shown_area;          // the part of the surface the window shows
+static SDL_Rect picture_rect;        // where our picture goes in it
+// Scaled copy in our own format, for surfaces of another pixel format: our
+// scaler makes the picture, SDL converts it without scaling. Made at attach.
+static SDL_Surface* scaled_screen;
+
+bool surface_has_screen_layout(const SDL_Surface* surface) {
+    const SDL_PixelFormat* f = surface->format;
+    return surface->w == SCREEN_W && surface->h == SCREEN_H && surface->pitch == SCREEN_PITCH &&
+           f->BytesPerPixel == 4 && f->Bmask == 0x000000ffu && f->Gmask == 0x0000ff00u &&
+           f->Rmask == 0x00ff0000u;
+}
+
+// Blue, green, red in bytes 0 to 2 of 4: our scaler can write it directly.
+static bool surface_takes_our_pixels(const SDL_Surface* surface) {
+    const SDL_PixelFormat* f = surface->format;
+    return f->BytesPerPixel == 4 && f->Bmask == 0x000000ffu && f->Gmask == 0x0000ff00u &&
+           f->Rmask == 0x00ff0000u;
+}
+
+SDL_Rect letterbox_rect(int dst_w, int dst_h) {
+    // Widest 16:9 rectangle that fits, in whole pixels, centred.
+    int w = dst_w, h = int(int64_t(dst_w) * SCREEN_H / SCREEN_W);
+    if (h > dst_h) {
+        h = dst_h;
+        w = int(int64_t(dst_h) * SCREEN_W / SCREEN_H);
+    }
+    return SDL_Rect{(dst_w - w) / 2, (dst_h - h) / 2, w, h};
+}
+
+static SDL_Surface* own_screen_surface() {
+    if (!own_screen)
+        own_screen = SDL_CreateRGBSurfaceWithFormatFrom(own_screen_words, SCREEN_W, SCREEN_H, 32, SCREEN_PITCH,
+                                                        SDL_PIXELFORMAT_RGB888);
+    return own_screen;
+}
+
+bool attach_screen_area(SDL_Surface* surface, int shown_w, int shown_h) {
+    window_surface = surface;
+    if (!surface) {
+        drawing_direct = false;
+        screen_pixels = own_screen_memory;
+        return false;
+    }
+    shown_area = SDL_Rect{0, 0, SDL_min(shown_w, surface->w), SDL_min(shown_h, surface->h)};
+    picture_rect = letterbox_rect(shown_area.w, shown_area.h);
+    if (surface_has_screen_layout(surface) && shown_area.w == SCREEN_W && shown_area.h == SCREEN_H) {
+        // The picture drawn so far in our own buffer moves into the surface.
+        if (!drawing_direct && screen_pixels == own_screen_memory)
+            std::memcpy(surface->pixels, own_screen_memory, SCREEN_BYTES);
+        drawing_direct = true;
+        screen_pixels = static_cast<uint8_t*>(surface->pixels);
+        return true;
+    }
+    drawing_direct = false;
+    screen_pixels = own_screen_memory;
+    own_screen_surface();
+    SDL_FreeSurface(scaled_screen);
+    scaled_screen = nullptr;
+    if (!surface_takes_our_pixels(surface))
+        scaled_screen = SDL_CreateRGBSurfaceWithFormat(0, picture_rect.w, picture_rect.h, 32, SDL_PIXELFORMAT_RGB888);
+    // Black around the picture once; presents only ever write the picture.
+    SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, 0, 0, 0));
+    return false;
+}
+
+bool attach_screen(SDL_Surface* surface) {
+    return attach_screen_area(surface, surface ? surface->w : 0, surface ? surface->h : 0);
+}
+
+bool attach_window_screen(SDL_Window* window) {
+    screen_window = window;
+    // The picture drawn straight into the old surface is saved in our own
+    // buffer before SDL_GetWindowSurface lets that surface go.
+    if (drawing_direct) {
+        std::memcpy(own_screen_memory, screen_pixels, SCREEN_BYTES);
+        drawing_direct = false;
+        screen_pixels = own_screen_memory;
+    }
+    SDL_Surface* surface = SDL_GetWindowSurface(window);
+    int shown_w = 0, shown_h = 0;
+    if (surface) platform_window_shown_size(window, surface->w, surface->h, &shown_w, &shown_h);
+    attach_screen_area(surface, shown_w, shown_h);
+    return surface != nullptr;
+}
+
+bool screen_is_direct() { return drawing_direct; }
+
+SDL_Surface* screen_surface() { return drawing_direct ? window_surface : own_screen_surface(); }
+
+// Our buffer onto the window surface, scaled into the letterbox.
+static void scale_onto_surface() {
+    if (drawing_direct || !window_surface || picture_rect.w <= 0 || picture_rect.h <= 0) return;
+    if (scaled_screen) {
+        scale_screen(own_screen_memory, static_cast<uint8_t*>(scaled_screen->pixels), scaled_screen->pitch,
+                     picture_rect.w, picture_rect.h);
+        SDL_Rect dst = picture_rect;
+        SDL_BlitSurface(scaled_screen, nullptr, window_surface, &dst);
+        return;
+    }
+    uint8_t* dst = static_cast<uint8_t*>(window_surface->pixels) + int64_t(picture_rect.y) * window_surface->pitch +
+                   int64_t(picture_rect.x) * 4;
+    scale_screen(own_screen_memory, dst, window_surface->pitch, picture_rect.w, picture_rect.h);
+}
+
+// Only the part the window shows goes to the display.
+static int update_window(SDL_Window* window) {
+    if (!window_surface) return -1;
+    if (shown_area.w == window_surface->w && shown_area.h == window_surface->h) return SDL_UpdateWindowSurface(window);
+    return SDL_UpdateWindowSurfaceRects(window, &shown_area, 1);
+}
+
+void present_screen(SDL_Window* window) {
+    scale_onto_surface();
+    if (!window) return;
+    if (update_window(window) == 0) return;
+    // The surface stopped being valid (or there was none): obtain it again.
+    if (!attach_window_screen(window)) return;
+    scale_onto_surface();
+    update_window(window);
+}
+
+void window_size_changed() {
+    if (!screen_window) return;
+    attach_window_screen(screen_window);
+    present_screen(screen_window);
+}
+
+void present_screen_again() {
+    if (screen_window) present_screen(screen_window);
+}
+
+void clear_screen(SDL_Surface* surface) { SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, 0, 0, 0)); }
