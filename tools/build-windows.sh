@@ -31,28 +31,33 @@ if [ ${#need[@]} -gt 0 ]; then
   apt_get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
 fi
 
-build_libraries() {
-  # apt-get source needs a deb-src line for bookworm main.
+# Debian's source packages of both libraries, unpacked into $cache/src.
+fetch_sources() {
+  # apt-get source needs a deb-src line for bookworm main, and its index.
   if ! grep -rqs '^Types:.*deb-src\|^deb-src ' /etc/apt/sources.list /etc/apt/sources.list.d/; then
     echo "Adding a deb-src entry for bookworm main"
-    $sudo tee /etc/apt/sources.list.d/tapehiss-deb-src.sources >/dev/null <<'EOF'
-Types: deb-src
-URIs: http://deb.debian.org/debian
-Suites: bookworm
-Components: main
-Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
-EOF
-    apt_get update -qq
+    printf '%s\n' 'Types: deb-src' 'URIs: http://deb.debian.org/debian' 'Suites: bookworm' \
+      'Components: main' 'Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg' |
+      $sudo tee /etc/apt/sources.list.d/tapehiss-deb-src.sources >/dev/null
   fi
-  rm -rf "$cache/src" "$cache/build" "$prefix"
-  mkdir -p "$cache/src" "$prefix"
+  apt-cache showsrc libsdl2 2>/dev/null | grep -q "^Version: $sdl_version" || apt_get update -qq
+  rm -rf "$cache/src"
+  mkdir -p "$cache/src"
   # Debian's revision of the upstream version (2.26.5+dfsg-1 and the like).
   local sdl_deb mixer_deb
   sdl_deb=$(apt-cache showsrc libsdl2 | awk '/^Version:/ {print $2}' | grep -m1 "^$sdl_version") ||
     { echo "no libsdl2 $sdl_version source package" >&2; exit 1; }
   mixer_deb=$(apt-cache showsrc libsdl2-mixer | awk '/^Version:/ {print $2}' | grep -m1 "^$mixer_version") ||
     { echo "no libsdl2-mixer $mixer_version source package" >&2; exit 1; }
-  (cd "$cache/src" && apt-get source -qq "libsdl2=$sdl_deb" "libsdl2-mixer=$mixer_deb" >/dev/null)
+  # Run as root, apt warns that its download user cannot write here: harmless.
+  (cd "$cache/src" && apt-get source -qq "libsdl2=$sdl_deb" "libsdl2-mixer=$mixer_deb" 2>&1 >/dev/null |
+    { grep -v 'unsandboxed' || true; } >&2)
+}
+
+build_libraries() {
+  rm -rf "$cache/build" "$prefix"
+  mkdir -p "$prefix"
+  fetch_sources
   local sdl_src mixer_src
   sdl_src=$(find "$cache/src" -maxdepth 1 -type d -name "libsdl2-$sdl_version*" | head -n1)
   mixer_src=$(find "$cache/src" -maxdepth 1 -type d -name "libsdl2-mixer-$mixer_version*" | head -n1)
