@@ -283,7 +283,7 @@ static int check_audio(const char* path, int seconds) {
     size_t frames = raw.size() / 4;
     const int16_t* pcm = reinterpret_cast<const int16_t*>(raw.data());
     int bad = 0;
-    std::printf("audio: %.2f s captured\n", frames / 44100.0);
+    std::printf("audio: %.2f s captured\n", double(frames) / 44100.0);
     if (int(frames / 44100) < seconds) bad = 1;
     for (int sec = 0; sec < seconds && size_t(sec + 1) * 44100 <= frames; ++sec) {
         double sum = 0;
@@ -353,8 +353,8 @@ static int check_fade(const char* path) {
         return rms > 0 ? 20 * std::log10(rms) : -200.0;
     };
     double before = level(1.2, 0.7);
-    std::printf("fade: %.2f s captured, sound until %.2f s; level %.1f dBFS before the fade, then", frames / 44100.0,
-                last / 44100.0, before);
+    std::printf("fade: %.2f s captured, sound until %.2f s; level %.1f dBFS before the fade, then", double(frames) / 44100.0,
+                double(last) / 44100.0, before);
     double windows[5];
     for (int k = 0; k < 5; ++k) {
         windows[k] = level(0.5 - 0.1 * k, 0.4 - 0.1 * k);

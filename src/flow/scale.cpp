@@ -23,9 +23,9 @@ static void scale_row(const uint8_t* src, uint8_t* out, int w) {
         const int k = w / SCREEN_W;  // each pixel k times
         if (k == 2) {
             for (int x = 0; x < SCREEN_W; ++x) {
-                uint64_t pair;
-                std::memcpy(&pair, src + 4 * x, 4);
-                pair |= pair << 32;
+                uint32_t pixel;
+                std::memcpy(&pixel, src + 4 * x, 4);
+                const uint64_t pair = uint64_t(pixel) << 32 | pixel;
                 std::memcpy(out + 8 * x, &pair, 8);
             }
         } else {
