@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 
 PY=/usr/bin/python3  # Debian's python, which has numpy and Pillow
 
-for gen in make_title.py make_logo.py make_music.py make_font_preview.py; do
+for gen in make_title.py make_logo.py make_icon.py make_music.py make_font_preview.py; do
     if [ -f "tools/$gen" ]; then
         echo "== $gen"
         "$PY" "tools/$gen"

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs the whole test suite: unit, flow
 # and end-to-end tests on a release build, then the unit and flow tests again
-# under AddressSanitizer and UndefinedBehaviorSanitizer.
+# under AddressSanitizer and UndefinedBehaviorSanitizer, then the Windows build
+# cross-compiled and run under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/setup-deps.sh test
@@ -16,3 +17,8 @@ cmake -S . -B build/sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAPEHISS_SANITI
 cmake --build build/sanitize -j"$jobs"
 ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build/sanitize --output-on-failure -j"$jobs" -L unit --timeout 900 -E 'Flow.UnattendedRunKeepsTheSceneLengths'
+
+# The Windows build (SDL2/SDL2_mixer are built once into a cache outside the
+# tree) under Wine, its screenshots checked against the Linux drawings.
+bash tools/build-windows.sh
+bash tools/test-windows.sh build/windows/tapehiss.exe build/release
