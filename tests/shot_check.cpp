@@ -7,6 +7,8 @@
 //        shot_check audio FILE.raw SECONDS    (S16LE stereo 44.1 kHz from SDL's disk driver)
 //        shot_check band SHOT.xwd             (prints the scroller offset shown)
 //        shot_check classify SHOT.xwd         (prints the scene shown)
+//        shot_check main-moment SHOT.xwd      (the main-scene pass drawn exactly as shown)
+//        shot_check end-moment SHOT.xwd       (the end-screen frame drawn exactly as shown)
 #include "assets.h"
 #include "effects/plasma.h"
 #include "endscreen/endscreen.h"
@@ -14,6 +16,7 @@
 #include "flow/surface.h"
 #include "text/font.h"
 #include "text/scroller.h"
+#include "moments.h"
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -362,6 +365,41 @@ static int check_fade(const char* path) {
     return before > -35 && falling ? 0 : 1;
 }
 
+// Pixels of the shot that differ from a 1280 x 720 screen in memory, counted
+// only up to `limit` (the search below needs no more than that).
+static long differing(const shot& s, const uint8_t* screen, long limit) {
+    long bad = 0;
+    for (int y = 0; y < SCREEN_H && bad <= limit; ++y)
+        for (int x = 0; x < SCREEN_W; ++x) bad += s.at(x, y) != rgb_of(screen + 4 * (x + SCREEN_W * y));
+    return bad;
+}
+
+// Searches the moments the capture tool draws (main-scene passes or end-screen
+// frames, in order) for one the shot equals pixel for pixel; prints it, or the
+// closest one and how far off it is.
+static int match_moment(const shot& s, bool main_scene) {
+    if (s.w != SCREEN_W || s.h != SCREEN_H) return 1;
+    if (main_scene && !prepare_main_tables()) return 2;
+    const int64_t limit = main_scene ? 6000 : 2000;  // beyond the longest run of either scene
+    long best = long(SCREEN_W) * SCREEN_H + 1;
+    int64_t best_at = -1;
+    int32_t pos = 0, dir = 0;
+    if (main_scene) draw_main_moment(0);
+    main_state st = main_state_after(0);
+    apply_main_state(&st, &pos, &dir);
+    for (int64_t n = 0; n < limit && best > 0; ++n) {
+        const int per_cycle = END_STEP_LIMIT - END_FIRST_STEP;
+        if (main_scene && n > 0) draw_main_pass(&pos, &dir);
+        if (!main_scene) draw_end_moment(int(n / per_cycle) + 1, int(n % per_cycle) + END_FIRST_STEP);
+        const long bad = differing(s, screen_pixels, best);
+        if (bad < best) best = bad, best_at = n;
+    }
+    const char* what = main_scene ? "main scene after pass" : "end screen frame";
+    if (best == 0) std::printf("%s %lld: every pixel as drawn\n", what, (long long)best_at);
+    else std::fprintf(stderr, "no %s matches; closest %lld, %ld pixels differ\n", what, (long long)best_at, best);
+    return best == 0 ? 0 : 1;
+}
+
 int main(int argc, char** argv) {
     if (argc >= 4 && std::strcmp(argv[1], "audio") == 0) return check_audio(argv[2], std::atoi(argv[3]));
     if (argc == 3 && std::strcmp(argv[1], "fade") == 0) return check_fade(argv[2]);
@@ -390,6 +428,8 @@ int main(int argc, char** argv) {
     if (what == "letterbox") return check_letterbox(s);
     if (what == "band") return check_band(s);
     if (what == "classify") return classify(s);
+    if (what == "main-moment") return match_moment(s, true);
+    if (what == "end-moment") return match_moment(s, false);
     std::fprintf(stderr, "unknown check %s\n", argv[1]);
     return 2;
 }

@@ -330,6 +330,28 @@ TEST(LogoPicture, LightBlueLettersAndWhiteFlare) {
     EXPECT_GT(flare, 0);
 }
 
+TEST(LogoPicture, SmokeReadsAsLightOverThePlasma) {
+    // Black is see-through in the spinning logo, so a dark silhouette would
+    // show as a hole in the plasma: few dark art pixels, a light edge.
+    auto luma = [](bgr c) { return 0.299 * c.r + 0.587 * c.g + 0.114 * c.b; };
+    auto black = [&](int x, int y) {
+        return x < 0 || y < 0 || x >= LOGO_W || y >= LOGO_H || is_exact(pixel(logo_picture, LOGO_W, x, y), 0, 0, 0);
+    };
+    long art = 0, dark = 0;
+    std::vector<double> edge;
+    for (int y = 0; y < LOGO_H; ++y)
+        for (int x = 0; x < LOGO_W; ++x) {
+            if (black(x, y)) continue;
+            double l = luma(pixel(logo_picture, LOGO_W, x, y));
+            ++art, dark += l < 30;
+            if (black(x - 1, y) || black(x + 1, y) || black(x, y - 1) || black(x, y + 1)) edge.push_back(l);
+        }
+    ASSERT_FALSE(edge.empty());
+    std::nth_element(edge.begin(), edge.begin() + edge.size() / 2, edge.end());
+    EXPECT_LE(dark * 100, art * 15) << dark << " of " << art << " art pixels darker than luma 30";
+    EXPECT_GE(edge[edge.size() / 2], 60.0) << "median luma of the silhouette's edge";
+}
+
 // --------------------------------------------------------------------- font
 
 TEST(FontGlyphs, InkStaysInsideEachGlyphsRows) {
@@ -387,6 +409,15 @@ TEST(FontGlyphs, LettersAreBoldCapitalsOnTheBaseline) {
         EXPECT_LE(right - left + 1, 14) << ch;
         EXPECT_GE(thick_rows, 6) << ch << " strokes thinner than 3 pixels";
     }
+}
+
+TEST(FontGlyphs, TAndIReadApart) {
+    // "DIRECTLY" must not read "DIRECILY": the two differ in many pixels.
+    const uint8_t *t = slot('T' - 'A'), *i = slot('I' - 'A');
+    int apart = 0;
+    for (int r = 0; r < GLYPH_H; ++r)
+        for (int c = 0; c < GLYPH_W; ++c) apart += ink(t, c, r) != ink(i, c, r);
+    EXPECT_GE(apart, 20);
 }
 
 TEST(FontGlyphs, ExclamationNarrowsDownAndEndsInADot) {

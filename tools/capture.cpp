@@ -16,6 +16,7 @@
 #include <vector>
 
 static const char USAGE[] =
+    "tapehiss-capture " TAPEHISS_VERSION " (Tapehiss Meets Modernity, ZVK)\n"
     "usage: tapehiss-capture [--out FILE.png] SCENE [ARGS]\n"
     "       tapehiss-capture --video-raw > frames.rgb\n"
     "       tapehiss-capture --help\n"

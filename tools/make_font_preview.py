@@ -62,8 +62,8 @@ def main():
     cols = 10
     grid_rows = (len(ORDER) + cols - 1) // cols
     pad = 2
-    lines = ["HELLO WORLD!", "ZVK SAYS NO TO OPENGL.", "WHY? BECAUSE @ QUICK JAZZ",
-             "THE END."]
+    lines = ["JUST GO WITH THE DRIVER DIRECTLY.", "TITLE IT TILT LIT UVW VIVID",
+             "WHY? BECAUSE @ QUICK JAZZ", "BYE BYE!!"]
     width = max(cols * (GW + pad), max(len(s) for s in lines) * GW) + pad
     height = grid_rows * (GH + pad) + pad + len(lines) * 2 * GH
     img = np.zeros((height, width, 3), dtype=np.uint8)

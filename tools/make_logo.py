@@ -1,6 +1,7 @@
 #!/usr/bin/python3
 """Group logo: "ZVK" in glossy light-blue brush letters over dark-blue smoke
-with a white flare in the middle, on pure black.
+that is lit from behind (a pale rim at its edge), with a white flare in the
+middle, on pure black.
 
 Writes assets/logo.bgra (766x154, B,G,R,255 per pixel, rows top to bottom)
 and docs/logo.png as a preview. Run with /usr/bin/python3.
@@ -8,7 +9,10 @@ and docs/logo.png as a preview. Run with /usr/bin/python3.
 The intro spins and zooms this picture with nearest-neighbour sampling and
 treats exact black as "no logo here", so: every pixel of the artwork is kept
 at or above a dark-blue floor, everything else is exactly (0, 0, 0), and the
-shapes are bold with smooth shading so they survive 1/8x to 12x.
+shapes are bold with smooth shading so they survive 1/8x to 12x. Nothing of
+the art is near-black: over the plasma a dark silhouette would read as a
+hole, so the floor is a blue of luma 33 and the smoke's edge is its lightest
+part.
 """
 import os
 
@@ -19,7 +23,7 @@ from picture_io import write_picture
 W, H = 766, 154
 CX, CY = W / 2.0, H / 2.0
 MARGIN = 4  # black frame kept around the artwork
-FLOOR = np.array([1.0, 2.0, 8.0])  # darkest art colour (R, G, B): dark blue
+FLOOR = np.array([10.0, 36.0, 76.0])  # darkest art colour (R, G, B): dark blue, luma 33
 OUTLINE_W = 4.0
 SLANT = 0.24  # italic shear: x shifts right by this much per pixel upwards
 
@@ -99,7 +103,7 @@ def flare(xx, yy):
     r2 = dx * dx + dy * dy
     core = np.exp(-r2 / (2 * 7.0 ** 2))
     glow = np.exp(-r2 / (2 * 26.0 ** 2)) * 0.55
-    halo = np.exp(-r2 / (2 * 60.0 ** 2)) * 0.22
+    halo = np.exp(-r2 / (2 * 60.0 ** 2)) * 0.12
     # Thin streaks: long horizontal, shorter vertical; they fade with
     # distance and never reach the black frame.
     h_streak = np.exp(-dy * dy / (2 * 1.3 ** 2)) * np.exp(-np.abs(dx) / 95.0)
@@ -113,14 +117,21 @@ def render():
     yy, xx = np.mgrid[0:H, 0:W].astype(np.float64) + 0.5
 
     # --- smoke -----------------------------------------------------------
+    # Lit from behind: dark blue where the cloud is thick, brightening
+    # towards its edge into a pale rim, so that over the plasma the
+    # silhouette reads as light and not as a hole.
     dens, fbm = smoke_density(xx, yy)
     smoke_on = dens > 0.04
-    deep = np.array([6.0, 14.0, 52.0])
-    lit = np.array([30.0, 72.0, 172.0])
+    deep = np.array([10.0, 40.0, 80.0])
+    lit = np.array([40.0, 96.0, 196.0])
+    rim_c = np.array([150.0, 205.0, 255.0])
     t = np.clip(dens, 0, 1)[..., None] ** 0.8
     # Brighter wisps where the fine noise is high.
     wisp = np.clip((fbm - 0.42) * 3.0, 0, 1)[..., None]
-    img = deep * (0.5 + 0.5 * t) + (lit - deep) * t * wisp
+    img = deep + (lit - deep) * (1 - t) * 0.35 + (lit - deep) * t * wisp * 0.8
+    rim = np.exp(-np.clip(dens - 0.04, 0, 1) / 0.06)[..., None]
+    rim = rim * (0.75 + 0.25 * np.clip((fbm - 0.3) * 2.5, 0, 1)[..., None])
+    img = img * (1 - rim) + rim_c * rim
     img = np.where(smoke_on[..., None], img, 0.0)
 
     # --- flare behind the letters ---------------------------------------
@@ -149,7 +160,7 @@ def render():
     # Rounded-tube shading: darker close to the outline.
     inner = np.clip(-d / 7.0, 0.0, 1.0)[..., None]
     fill = fill * (0.72 + 0.28 * np.sqrt(inner))
-    navy = np.array([10.0, 18.0, 58.0])
+    navy = np.array([16.0, 36.0, 100.0])
 
     a = all_cov[..., None]
     img = img * (1 - a) + navy * a

@@ -23,10 +23,10 @@ INK = np.array([92.0, 110.0, 134.0])  # blue-grey lettering (R, G, B)
 PAINT = np.array([237.0, 20.0, 20.0])  # red brush paint (R, G, B)
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-FONT_CANDIDATES = [
-    "/usr/share/fonts/truetype/dejavu/DejaVuSans-BoldOblique.ttf",
-    "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf",
-]
+# The lettering's face; a different one would change the picture, so there
+# is no fallback.
+FONT_PATH = "/usr/share/fonts/truetype/dejavu/DejaVuSans-BoldOblique.ttf"
+FONT_PACKAGE = "fonts-dejavu-extra"
 
 
 def smooth_noise(rng, n_knots, n_samples):
@@ -86,9 +86,10 @@ def draw_plate(canvas):
     ring = swoosh_coverage(xx, yy, cx, cy + 4 * S, pw * 0.45, ph * 0.40, -0.12)
     blend(canvas[y0:y1, x0:x1], ring, INK)
 
-    font_path = next((p for p in FONT_CANDIDATES if os.path.exists(p)), None)
-    if font_path is None:
-        sys.exit("make_title: no DejaVu Sans Bold font installed (fonts-dejavu-core)")
+    font_path = FONT_PATH
+    if not os.path.exists(font_path):
+        sys.exit(f"make_title: {font_path} is missing; install the Debian package"
+                 f" {FONT_PACKAGE} (bash tools/setup-deps.sh all)")
     text = "OpenGL"
     # Size the word to fill about two thirds of the plate's width.
     probe = ImageFont.truetype(font_path, 100)
@@ -100,6 +101,14 @@ def draw_plate(canvas):
     d.text(((pw - (r - l)) / 2.0 - l, (ph - (b - t)) / 2.0 - t - 2 * S), text,
            font=font, fill=255)
     blend(canvas[y0:y1, x0:x1], np.asarray(mask, dtype=np.float64) / 255.0, INK)
+
+
+def antialiased(field):
+    """Coverage of the region where `field` > 0, one canvas pixel wide at its
+    edge whatever the slope of the field: the edge of a streak that runs at
+    a slant is shaded, not stepped."""
+    gy, gx = np.gradient(field)
+    return np.clip(0.5 + field / (np.hypot(gx, gy) + 1e-6), 0.0, 1.0)
 
 
 def brush_stroke(canvas, p0, p1, seed, press=1.0):
@@ -132,6 +141,9 @@ def brush_stroke(canvas, p0, p1, seed, press=1.0):
               + sample(smooth_noise(rng, 600, samples), t) * 1.8) * S
     edge_r = (sample(smooth_noise(rng, 140, samples), t) * 3.5
               + sample(smooth_noise(rng, 600, samples), t) * 1.8) * S
+    # Fine edge noise is kept small: sharp teeth would stair-step.
+    edge_l = edge_l * 0.6
+    edge_r = edge_r * 0.6
 
     # Width profile along the stroke: round cap where the brush touched
     # down, then a long taper as it lifts off.
@@ -144,24 +156,26 @@ def brush_stroke(canvas, p0, p1, seed, press=1.0):
 
     # Ragged sides, extra ragged where the brush is running dry.
     dry = np.clip((t - 0.55) / 0.45, 0.0, 1.0)
-    rag = 1.0 + 1.8 * dry
+    rag = 1.0 + 0.8 * dry
     dist_side = np.where(sc < 0, hw + edge_l * rag + sc, hw + edge_r * rag - sc)
-    dist = np.where((t >= 0.0) & (t <= 1.02), dist_side, -1e9)
+    dist = np.where(t >= 0.0, dist_side, -1e9)
 
-    # Bristle streaks: lateral position across the brush picks a bristle;
-    # bristles starved of paint leave gaps that grow towards the end.
+    # Bristle streaks: lateral position across the brush picks a bristle.
+    # Towards the end each bristle runs dry at its own point: the paint
+    # level it needs rises along the stroke past the best-loaded bristle,
+    # so the streaks narrow to points and stop before the brush lifts.
     v = np.clip(sc / np.maximum(hw, 1.0), -1.2, 1.2)
-    bristles = smooth_noise(rng, 70, 2048)
+    bristles = smooth_noise(rng, 40, 2048)
     b = np.interp(v + 0.01 * sample(smooth_noise(rng, 20, samples), t),
                   np.linspace(-1.2, 1.2, len(bristles)), bristles)
-    streak_len = sample(smooth_noise(rng, 60, samples), t)  # breaks streaks up
-    threshold = -1.0 + 1.2 * dry ** 1.5 + 0.25 * dry * streak_len
-    # A couple of thin dry lines that run through the whole stroke.
+    streak_len = sample(smooth_noise(rng, 24, samples), t)  # uneven run-out
+    run = np.maximum((t - 0.55) / 0.45, 0.0)  # like `dry`, but goes on past the end
+    threshold = -1.0 + 1.8 * run ** 2 + 0.15 * dry * streak_len
+    paint = antialiased(b - threshold)
+    # A couple of thin dry lines that run through most of the stroke.
     fine = smooth_noise(rng, 45, 2048)
     fb = np.interp(v, np.linspace(-1.2, 1.2, len(fine)), fine)
-    mid_gap = (fb > 0.93) & (t > 0.18) & (streak_len > -0.1)
-    paint = np.clip((b - threshold) * 6.0, 0.0, 1.0)
-    paint = np.where(mid_gap, paint * 0.0, paint)
+    paint *= 1.0 - antialiased(fb - 0.93) * np.clip((t - 0.18) / 0.1, 0.0, 1.0)
 
     cov = np.clip(dist + 0.5, 0.0, 1.0) * paint
     # Paint is slightly thinner where the bristles carry less.

@@ -9,8 +9,8 @@ if [ "$kind" != run ]; then
   pkgs+=(libgtest-dev libbenchmark-dev xvfb xdotool x11-apps openbox)
 fi
 if [ "$kind" = all ]; then
-  # asset generators and the video capture
-  pkgs+=(python3-numpy python3-pil lame sox ffmpeg)
+  # asset generators (the title needs the DejaVu Sans Bold Oblique face) and the video capture
+  pkgs+=(python3-numpy python3-pil lame sox ffmpeg fonts-dejavu-extra)
 fi
 missing=()
 for p in "${pkgs[@]}"; do

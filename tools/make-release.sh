@@ -1,0 +1,182 @@
+#!/usr/bin/env bash
+# Makes the release archives in dist/:
+#   tapehiss-VERSION-linux-x86_64.tar.gz    stripped executable, info text, licence, screenshots
+#   tapehiss-VERSION-windows-x86_64.zip     one static tapehiss.exe, the same with CRLF line ends
+# then unpacks each into a fresh folder and runs it from there as a new user
+# would (the Linux one under Xvfb, the Windows one under Wine): it must show
+# the title picture and leave with status 0 after a key press per scene.
+# A video made by tools/make-video.sh --60fps is copied beside them.
+# Usage: tools/make-release.sh
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+version=$(sed -n 's/^project(tapehiss VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+[ -n "$version" ] || { echo "no version in CMakeLists.txt" >&2; exit 1; }
+dist=$root/dist
+linux_build=$root/build/release
+
+bash tools/setup-deps.sh test
+need=()
+for p in zip unzip wine64 binutils-mingw-w64-x86-64; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || need+=("$p")
+done
+if [ ${#need[@]} -gt 0 ]; then
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo=sudo
+  $sudo apt-get -o DPkg::Lock::Timeout=900 update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get -o DPkg::Lock::Timeout=900 install -y -qq \
+    --no-install-recommends "${need[@]}" >/dev/null
+fi
+cmake -S . -B "$linux_build" -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$linux_build" -j"$(nproc)" --target tapehiss shot_check >/dev/null
+bash tools/build-windows.sh >/dev/null
+
+work=$(mktemp -d)
+xvfb_pid=
+trap '[ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null; rm -rf "$work"' EXIT
+
+# The info text, for PLATFORM (linux or windows).
+info_text() {
+  local platform=$1 exe needs start
+  if [ "$platform" = windows ]; then
+    exe=tapehiss.exe
+    needs="64-bit Windows 8 or later. Nothing to install: the one executable holds
+  the pictures, the font, the tune and the libraries (SDL2 2.26.5,
+  SDL2_mixer 2.6.2)."
+    start="Double-click tapehiss.exe (if SmartScreen asks: More info, Run anyway)."
+  else
+    exe=tapehiss
+    needs="x86-64 Linux with a desktop (X11 or Wayland), SDL2 2.26 and SDL2_mixer
+  2.6 or later with MP3 support (on Debian 12:
+  sudo apt install libsdl2-2.0-0 libsdl2-mixer-2.0-0)."
+    start="Run ./tapehiss in this folder."
+  fi
+  cat <<EOF
+TAPEHISS MEETS MODERNITY                                          v$version
+An intro by ZVK for Moxbar Twenty Five, $platform x86-64 release
+
+          TAPEHISS MEETS MODERNITY
+  SAMPLED SPECCY TUNE BY GUESTSTAR HALVORNIK ZORBLE
+                CODE TOLBAN ZVK
+                GFX VIMPE ZVK
+             WE LOVE ZX SPECTRUM
+
+WHAT IT NEEDS
+  $needs
+  A display that takes a 1280 x 720 full-screen window (a larger one shows
+  it scaled, black around), about 700 MB of free memory, and a sound device
+  (without one the intro runs silently).
+
+HOW TO START IT
+  $start
+  It takes no arguments and reads no files or settings.
+
+HOW TO LEAVE IT
+  Any key moves on to the next scene: title, credits, main scene, end screen,
+  and from the end screen out. Four key presses leave it from the start;
+  without any it ends by itself after about 1 min 52 s. Closing the window
+  does nothing: press a key. Left by keys or by itself, it exits with
+  status 0.
+
+SCENES (without key presses)
+  0:00  title picture                                     5-6 s
+  0:06  credits                                           6-7 s
+  0:12  main scene: plasma, rotating and zooming logo,
+        scroller; the tune starts                         about 69 s
+  1:21  end screen: greetings beside two twisting
+        ribbons; the tune fades out after 30 s            about 31 s
+  1:52  end
+
+VIDEO
+  The whole show at 1280 x 720, 60 frames per second, with the tune:
+  tapehiss-$version-1280x720-60fps.mp4, released beside this archive.
+
+FILES
+  $exe
+  TAPEHISS.TXT       this text
+  LICENSE.txt        MIT licence, for the code and for every asset
+  screenshots/       the four scenes, 1280 x 720
+
+Pictures, font and tune are ZVK's own work, made by the generators in the
+source repository. Copyright (c) 2026 ZVK.
+EOF
+}
+
+# stage NAME PLATFORM EXE: a folder NAME with the executable and the rest.
+stage() {
+  local dir=$work/$1 platform=$2 exe=$3
+  mkdir -p "$dir/screenshots"
+  cp docs/scene-title.png docs/scene-credits.png docs/scene-main.png docs/scene-end.png "$dir/screenshots/"
+  if [ "$platform" = windows ]; then
+    x86_64-w64-mingw32-strip -o "$dir/tapehiss.exe" "$exe"
+    info_text windows | sed 's/$/\r/' >"$dir/TAPEHISS.TXT"
+    sed 's/$/\r/' LICENSE >"$dir/LICENSE.txt"
+  else
+    strip -o "$dir/tapehiss" "$exe"
+    info_text linux >"$dir/TAPEHISS.TXT"
+    cp LICENSE "$dir/LICENSE.txt"
+  fi
+}
+
+# check_run LABEL COMMAND...: runs a freshly unpacked executable on a private
+# X display, waits for the title picture, presses a key per scene and wants
+# exit status 0.
+check_run() {
+  local label=$1 n pid rc seen=
+  shift
+  for n in $(seq 150 190); do
+    [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] && continue
+    Xvfb :$n -screen 0 1280x720x24 -nolisten tcp >/dev/null 2>&1 &
+    xvfb_pid=$!
+    break
+  done
+  export DISPLAY=:$n
+  for _ in $(seq 50); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
+  if [ "$1" = "${WINE:-}" ]; then wine_prefix_ready; fi
+  "$@" >"$work/run.log" 2>&1 &
+  pid=$!
+  for _ in $(seq 600); do
+    xwd -root -silent >"$work/shot.xwd" 2>/dev/null || true
+    seen=$("$linux_build/tests/shot_check" classify "$work/shot.xwd" 2>/dev/null || true)
+    [ "$seen" = title ] && break
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  [ "$seen" = title ] || { echo "$label: no title picture (saw '$seen')" >&2; cat "$work/run.log" >&2; return 1; }
+  for _ in $(seq 30); do
+    kill -0 "$pid" 2>/dev/null || break
+    xdotool key space
+    sleep 1
+  done
+  rc=0
+  wait "$pid" || rc=$?
+  kill "$xvfb_pid" 2>/dev/null || true
+  xvfb_pid=
+  [ "$rc" = 0 ] || { echo "$label: exit status $rc" >&2; cat "$work/run.log" >&2; return 1; }
+  echo "$label: unpacked and run: title shown, left with status 0"
+}
+
+mkdir -p "$dist"
+linux_name=tapehiss-$version-linux-x86_64
+windows_name=tapehiss-$version-windows-x86_64
+stage "$linux_name" linux "$linux_build/tapehiss"
+stage "$windows_name" windows build/windows/tapehiss.exe
+rm -f "$dist/$linux_name.tar.gz" "$dist/$windows_name.zip"
+tar -C "$work" --owner=0 --group=0 --sort=name -czf "$dist/$linux_name.tar.gz" "$linux_name"
+(cd "$work" && zip -qr -X "$dist/$windows_name.zip" "$windows_name")
+
+# As a new user: unpack into fresh folders and run from there.
+mkdir "$work/try-linux" "$work/try-windows"
+tar -C "$work/try-linux" -xzf "$dist/$linux_name.tar.gz"
+unzip -q "$dist/$windows_name.zip" -d "$work/try-windows"
+check_run "$linux_name" "$work/try-linux/$linux_name/tapehiss"
+source tools/wine-env.sh
+check_run "$windows_name" "$WINE" "$work/try-windows/$windows_name/tapehiss.exe"
+"$WINESERVER" -k 2>/dev/null || true
+
+if [ -f out/tapehiss-60fps.mp4 ]; then
+  cp out/tapehiss-60fps.mp4 "$dist/tapehiss-$version-1280x720-60fps.mp4"
+else
+  echo "no out/tapehiss-60fps.mp4: make it with tools/make-video.sh --60fps for the video" >&2
+fi
+ls -l "$dist"
