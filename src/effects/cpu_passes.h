@@ -11,6 +11,11 @@ int cpu_plasma_routines(plasma_routine* out, int room);
 // Logo routines this CPU can run, fastest first; at most `room` of them.
 int cpu_logo_routines(logo_routine* out, int room);
 
+// Colours of two neighbouring pixels by their two palette indices, first
+// pixel in the low byte of the index and the low half of the value, packed
+// as pixel words with a zero fourth byte.
+extern uint64_t plasma_pair_colours[65536];
+
 // Field values (0..255) as bytes in screen order.
 extern uint8_t plasma_field8[PLASMA_FIELD_W * PLASMA_FIELD_H];
 

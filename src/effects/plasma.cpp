@@ -17,12 +17,9 @@ int32_t plasma_tick;
 // 0.9 MB in screen order instead of 3.7 MB across columns.
 uint8_t plasma_field8[PLASMA_FIELD_W * PLASMA_FIELD_H];
 
-// Colours of two neighbouring pixels by their two palette indices (first
-// pixel in the low byte of the index and the low half of the value), packed
-// as pixel words with a zero fourth byte. 512 KB, but a smooth field only
-// touches the entries near the diagonal, so the hot part stays in cache.
-// Built only where a routine that reads it runs.
-static uint64_t plasma_pair_colours[65536];
+// 512 KB, but a smooth field only touches the entries near the diagonal, so
+// the hot part stays in cache. Built only where a routine that reads it runs.
+uint64_t plasma_pair_colours[65536];
 
 // The four 64-byte quarters of each become byte-lookup registers in a
 // vector pass, hence the alignment.
