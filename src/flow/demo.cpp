@@ -1,6 +1,7 @@
 // The run from start to exit: tables, window, title, credits, music, main loop,
 // end screen.
 #include "flow/demo.h"
+#include "assets.h"
 #include "effects/logo.h"
 #include "effects/plasma.h"
 #include "endscreen/endscreen.h"
@@ -32,7 +33,7 @@ void step_logo_animation(int32_t* logo_frame_pos, int32_t* logo_direction) {
 }
 
 void draw_credits() {
-    draw_picture_block(200, 200, 766, 154);
+    draw_picture_block(200, 200, LOGO_W, LOGO_H);
     for (int i = 0; i < 5; ++i) draw_text_screen(credits_lines[i], 250, credits_line_y[i]);
 }
 
