@@ -7,6 +7,7 @@
 //        shot_check audio FILE.raw SECONDS    (S16LE stereo 44.1 kHz from SDL's disk driver)
 //        shot_check band SHOT.xwd             (prints the scroller offset shown)
 //        shot_check classify SHOT.xwd         (prints the scene shown)
+//        shot_check poll SHOT.xwd             (the scene and the scroller offset)
 //        shot_check main-moment SHOT.xwd      (the main-scene pass drawn exactly as shown)
 //        shot_check end-moment SHOT.xwd       (the end-screen frame drawn exactly as shown)
 #include "assets.h"
@@ -198,7 +199,8 @@ static int check_main(const shot& s) {
     return best_other == 0 && band_offset >= 0 ? 0 : 1;
 }
 
-static int check_band(const shot& s) {
+// Offset into the scroll strip that the scroller band shows, -1 if none.
+static int band_offset(const shot& s) {
     obtain_scroll_strip();
     render_scroll_strip(scroll_text);
     for (int s0 = 0; s0 < SCROLL_STRIP_W; ++s0) {
@@ -207,13 +209,15 @@ static int check_band(const shot& s) {
             for (int y = 0; y < 28 && same; ++y)
                 same = s.at(x, SCROLL_BAND_Y + y) ==
                        rgb_of(scroll_strip + 4 * ((s0 + x) % SCROLL_STRIP_W) + 4 * SCROLL_STRIP_W * y);
-        if (same) {
-            std::printf("%d\n", s0);
-            return 0;
-        }
+        if (same) return s0;
     }
-    std::printf("-1\n");
-    return 1;
+    return -1;
+}
+
+static int check_band(const shot& s) {
+    const int offset = band_offset(s);
+    std::printf("%d\n", offset);
+    return offset < 0 ? 1 : 0;
 }
 
 static int check_end(const shot& s) {
@@ -299,7 +303,7 @@ static int check_audio(const char* path, int seconds) {
 
 // Names the scene a screenshot shows: title, credits, main, end, black or
 // other. Cheap enough to run several times a second.
-static int classify(const shot& s) {
+static const char* classify(const shot& s) {
     const char* scene = "other";
     if (s.w == SCREEN_W && s.h == SCREEN_H) {
         auto matches = [&](const std::vector<uint8_t>& m, int step) {
@@ -330,8 +334,7 @@ static int classify(const shot& s) {
         else if (end_text) scene = "end";
         else if (band_blue) scene = "main";
     }
-    std::printf("%s\n", scene);
-    return 0;
+    return scene;
 }
 
 // The capture must end in a fade-out: loud a second before the sound stops,
@@ -415,11 +418,13 @@ int main(int argc, char** argv) {
     std::string what = argv[1];
     // Larger displays: every check but the letterbox one looks at the picture
     // the screenshot was scaled from.
-    const bool polled = what == "classify" || what == "band";  // several times a second: stay quiet
+    // Run several times a second: quiet, and no failure status for "other".
+    const bool polled = what == "classify" || what == "band" || what == "poll";
     if (what != "letterbox" && !unscale(&s, polled)) {
         if (what == "classify") std::printf("other\n");
         if (what == "band") std::printf("-1\n");
-        return what == "classify" ? 0 : 1;
+        if (what == "poll") std::printf("other -1\n");
+        return what == "band" ? 1 : 0;
     }
     if (what == "title") return check_title(s);
     if (what == "credits") return check_credits(s);
@@ -427,7 +432,11 @@ int main(int argc, char** argv) {
     if (what == "end") return check_end(s);
     if (what == "letterbox") return check_letterbox(s);
     if (what == "band") return check_band(s);
-    if (what == "classify") return classify(s);
+    if (what == "classify") return std::printf("%s\n", classify(s)) < 0;
+    if (what == "poll") {  // the scene and, in the main scene, the band's offset
+        const char* scene = classify(s);
+        return std::printf("%s %d\n", scene, std::strcmp(scene, "main") == 0 ? band_offset(s) : -1) < 0;
+    }
     if (what == "main-moment") return match_moment(s, true);
     if (what == "end-moment") return match_moment(s, false);
     std::fprintf(stderr, "unknown check %s\n", argv[1]);
