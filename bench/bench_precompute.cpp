@@ -81,7 +81,7 @@ static void BM_build_plasma_tables(benchmark::State& state) {
         build_plasma_palette();
         build_plasma_field();
         build_plasma_phase();
-        benchmark::DoNotOptimize(plasma_field[0]);
+        benchmark::DoNotOptimize(plasma_field8[0]);
     }
 }
 BENCHMARK(BM_build_plasma_tables)->Unit(benchmark::kMillisecond)->UseRealTime()

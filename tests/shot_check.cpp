@@ -172,7 +172,7 @@ static int check_main(const shot& s) {
         long other = 0, logo = 0;
         for (int x = 0; x < SCREEN_W && (best_other < 0 || other < best_other); ++x)
             for (int y = 0; y < SCROLL_BAND_Y; ++y) {
-                const int32_t* c = plasma_palette[(phase + plasma_field[720 * x + y]) & 255];
+                const int32_t* c = plasma_palette[(phase + plasma_field8[PLASMA_FIELD_W * y + x]) & 255];
                 uint32_t want = uint32_t(c[2] & 255) << 16 | uint32_t(c[1] & 255) << 8 | uint32_t(c[0] & 255);
                 uint32_t got = s.at(x, y);
                 if (got == want) continue;

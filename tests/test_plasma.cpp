@@ -2,11 +2,15 @@
 // pixel of several frames against a plain per-pixel formula.
 #include "effects/plasma.h"
 #include "flow/screen.h"
+#include "routine_skip.h"
 #include "testkit.h"
 #include <gtest/gtest.h>
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <cstring>
+#include <ostream>
+#include <string>
 #include <vector>
 
 namespace {
@@ -22,16 +26,7 @@ void build_plasma_tables() {
     built = true;
 }
 
-// Every routine this machine runs, each with its tables built.
-std::vector<plasma_routine> prepared_routines() {
-    const plasma_routine* list;
-    const int n = plasma_routines(&list);
-    std::vector<plasma_routine> r(list, list + n);
-    for (const plasma_routine& p : r) prepare_plasma_routine(p);
-    return r;
-}
-
-int field_at(int x, int y) { return plasma_field[720 * x + y]; }
+int field_at(int x, int y) { return plasma_field8[1280 * y + x]; }
 
 // The field value straight from its four waves, with no reuse of terms.
 int plain_field(int x, int y) {
@@ -42,13 +37,15 @@ int plain_field(int x, int y) {
     return int(a + b + c + d) / 4;
 }
 
-// Expected blue, green, red of pixel (x, y) under phase, via a true modulo.
-uint32_t plain_colour(int phase, int x, int y) {
-    int s = phase + field_at(x, y);
+// Blue, green, red of palette entry s mod 256, via a true modulo.
+uint32_t palette_colour(int s) {
     int i = ((s % 256) + 256) % 256;
     return uint32_t(plasma_palette[i][0] & 255) | uint32_t(plasma_palette[i][1] & 255) << 8 |
            uint32_t(plasma_palette[i][2] & 255) << 16;
 }
+
+// Expected blue, green, red of pixel (x, y) under phase.
+uint32_t plain_colour(int phase, int x, int y) { return palette_colour(phase + field_at(x, y)); }
 
 // Renders the frame for `tick` over a screen whose every byte is `fill` and
 // counts pixels that differ from the plain formula (fourth byte must stay fill).
@@ -73,26 +70,32 @@ void fill_varied_screen() {
     for (int i = 0; i < SCREEN_BYTES; ++i) s[i] = uint8_t(i * 7 + (i >> 9));
 }
 
-// Runs one pass for `tick` over the varied screen and counts wrong pixels:
-// bytes 0..2 from the plain formula, byte 3 as it was.
-int count_wrong_after_pass(void (*pass)(int32_t), int tick) {
-    fill_varied_screen();
-    std::vector<uint8_t> before(screen_pixels, screen_pixels + SCREEN_BYTES);
-    plasma_tick = 4444;
-    pass(plasma_phase[tick]);
-    int wrong = 0;
-    if (plasma_tick != 4444) ++wrong;  // passes leave the tick to render_plasma
-    for (int y = 0; y < SCREEN_H; ++y)
-        for (int x = 0; x < SCREEN_W; ++x) {
-            uint32_t want = plain_colour(plasma_phase[tick], x, y) | uint32_t(before[size_t(4 * (1280 * y + x) + 3)]) << 24;
-            if (screen_word(x, y) != want) ++wrong;
-        }
-    return wrong;
+// Every routine built in is a case of the routine tests; those that do not
+// run here are skipped with the reason.
+class PlasmaPass : public ::testing::TestWithParam<plasma_routine> {
+protected:
+    void SetUp() override {
+        const plasma_routine& r = GetParam();
+        const std::string why = routine_skip_reason(r.name, r.needs, r.runs_here);
+        if (!why.empty()) GTEST_SKIP() << "plasma routine " << r.name << ": " << why;
+        build_plasma_tables();
+        prepare_plasma_routine(r);
+    }
+};
+
+std::vector<plasma_routine> built_routines() {
+    const plasma_routine* list;
+    const int n = plasma_routines_built(&list);
+    return {list, list + n};
 }
 
-const int pass_ticks[] = {0, 5, 157, 310, 1234, 99933, 99999};
-
 }  // namespace
+
+// A case shows as its routine's name (ctest lists the parameter too).
+void PrintTo(const plasma_routine& r, std::ostream* os) { *os << r.name; }
+
+INSTANTIATE_TEST_SUITE_P(Routines, PlasmaPass, ::testing::ValuesIn(built_routines()),
+                         [](const ::testing::TestParamInfo<plasma_routine>& p) { return std::string(p.param.name); });
 
 TEST(PlasmaPalette, KnownRows) {
     build_plasma_tables();
@@ -118,7 +121,7 @@ TEST(PlasmaPalette, GreenIsZeroAndEveryValueFitsAByte) {
     }
 }
 
-TEST(PlasmaField, KnownValuesColumnByColumn) {
+TEST(PlasmaField, KnownValues) {
     build_plasma_tables();
     EXPECT_EQ(field_at(0, 0), 107);
     EXPECT_EQ(field_at(640, 360), 100);
@@ -129,14 +132,15 @@ TEST(PlasmaField, KnownValuesColumnByColumn) {
 }
 
 // The build reuses mirrored ring terms; every entry must still equal the
-// direct formula, and fit the 0..255 index range.
+// direct formula, whose values fit the 0..255 index range (and so the byte
+// that holds them).
 TEST(PlasmaField, WholeFieldMatchesDirectFormulaAndStaysInRange) {
     build_plasma_tables();
     int wrong = 0, out_of_range = 0;
     for (int x = 0; x < PLASMA_FIELD_W; ++x)
         for (int y = 0; y < PLASMA_FIELD_H; ++y) {
-            int v = field_at(x, y);
-            if (v != plain_field(x, y)) ++wrong;
+            int v = plain_field(x, y);
+            if (field_at(x, y) != v) ++wrong;
             if (v < 0 || v > 255) ++out_of_range;
         }
     EXPECT_EQ(wrong, 0);
@@ -221,31 +225,28 @@ TEST(PlasmaRender, WholeFramesMatchPerPixelFormula) {
     }
 }
 
-// Each routine on its own, whole frames, per-pixel fourth bytes.
-TEST(PlasmaPasses, EachRoutineMatchesPerPixelFormula) {
-    build_plasma_tables();
-    for (const plasma_routine& r : prepared_routines())
-        for (int tick : pass_ticks) EXPECT_EQ(count_wrong_after_pass(r.pass, tick), 0) << r.name << " tick " << tick;
-}
-
-// Every phase byte 0..255 (the passes only see phase mod 256, including
-// negative entries): every routine gives the plain pass's screen.
-TEST(PlasmaPasses, AllPhaseBytesAgreeWithThePlainPass) {
-    build_plasma_tables();
-    const std::vector<plasma_routine> routines = prepared_routines();
-    if (routines.size() < 2) GTEST_SKIP() << "only the plain pass runs here";
+// Every phase byte, from entries -256..255 (a pass sees only the entry mod
+// 256, and negative entries must wrap the same way): whole frames over the
+// varied screen, bytes 0..2 of every pixel from the per-pixel formula, the
+// fourth byte kept, and the tick left to render_plasma.
+TEST_P(PlasmaPass, EveryPhaseMatchesPerPixelFormula) {
     fill_varied_screen();
     const std::vector<uint8_t> start(screen_pixels, screen_pixels + SCREEN_BYTES);
-    std::vector<uint8_t> want(SCREEN_BYTES);
     for (int phase = -256; phase < 256; ++phase) {
         std::copy(start.begin(), start.end(), screen_pixels);
-        routines.back().pass(phase);
-        std::copy(screen_pixels, screen_pixels + SCREEN_BYTES, want.begin());
-        for (size_t i = 0; i + 1 < routines.size(); ++i) {
-            std::copy(start.begin(), start.end(), screen_pixels);
-            routines[i].pass(phase);
-            EXPECT_TRUE(std::equal(want.begin(), want.end(), screen_pixels)) << routines[i].name << " phase " << phase;
+        plasma_tick = 4444;
+        GetParam().pass(phase);
+        EXPECT_EQ(plasma_tick, 4444) << "phase " << phase;
+        uint32_t colour[256];
+        for (int v = 0; v < 256; ++v) colour[v] = palette_colour(phase + v);
+        int wrong = 0;
+        for (int i = 0; i < SCREEN_W * SCREEN_H; ++i) {
+            uint32_t was, now;
+            std::memcpy(&was, &start[size_t(4 * i)], 4);
+            std::memcpy(&now, screen_pixels + 4 * i, 4);
+            wrong += now != ((was & 0xFF000000u) | colour[plasma_field8[i]]);
         }
+        EXPECT_EQ(wrong, 0) << "phase " << phase;
     }
 }
 
@@ -253,7 +254,11 @@ TEST(PlasmaPasses, AllPhaseBytesAgreeWithThePlainPass) {
 TEST(PlasmaRender, UsesTheCurrentEntryThenAdvances) {
     build_plasma_tables();
     fill_varied_screen();
-    prepared_routines().back().pass(plasma_phase[777]);
+    const plasma_routine* list;
+    const int running = plasma_routines(&list);
+    const plasma_routine& plain = list[running - 1];
+    prepare_plasma_routine(plain);
+    plain.pass(plasma_phase[777]);
     uint64_t want = hash_bytes(screen_pixels, SCREEN_BYTES);
     fill_varied_screen();
     plasma_tick = 777;

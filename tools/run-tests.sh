@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs the whole test suite: unit, flow
 # and end-to-end tests on a release build, then the unit and flow tests again
-# under AddressSanitizer and UndefinedBehaviorSanitizer, then the Windows build
-# cross-compiled and run under Wine, then the unit tests of an arm64 build
-# under emulation. Warnings are errors unless TAPEHISS_WERROR=OFF is set.
+# under AddressSanitizer and UndefinedBehaviorSanitizer, then the tests of
+# every x86-64 plasma and logo routine (under emulation those this CPU lacks),
+# then the Windows build cross-compiled and run under Wine, then the unit tests
+# of an arm64 build under emulation. Warnings are errors unless
+# TAPEHISS_WERROR=OFF is set.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/setup-deps.sh test
@@ -20,6 +22,11 @@ cmake -S . -B build/sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAPEHISS_SANITI
 cmake --build build/sanitize -j"$jobs"
 ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build/sanitize --output-on-failure -j"$jobs" -L unit --timeout 900 -E 'Flow.UnattendedRunKeepsTheSceneLengths'
+
+# Every plasma and logo routine of the release build: natively those this CPU
+# has, under qemu-x86_64 -cpu max those it lacks; any that nothing here can
+# run is named as skipped.
+bash tools/test-cpu-routines.sh build/release
 
 # The Windows build (SDL2/SDL2_mixer are built once into a cache outside the
 # tree) under Wine, its screenshots checked against the Linux drawings.

@@ -5,8 +5,9 @@ set -euo pipefail
 kind=${1:-run}
 pkgs=(cmake g++ make pkg-config libsdl2-dev libsdl2-mixer-dev libpng-dev)
 if [ "$kind" != run ]; then
-  # tests and benchmarks; Xvfb, xdotool and xwd drive the real executable
-  pkgs+=(libgtest-dev libbenchmark-dev xvfb xdotool x11-apps openbox)
+  # tests and benchmarks; Xvfb, xdotool and xwd drive the real executable;
+  # qemu-user runs the routines this CPU lacks, and the arm64 tests
+  pkgs+=(libgtest-dev libbenchmark-dev xvfb xdotool x11-apps openbox qemu-user)
 fi
 if [ "$kind" = all ]; then
   # asset generators (the title needs the DejaVu Sans Bold Oblique face) and the video capture

@@ -4,20 +4,33 @@
 #pragma once
 #include "effects/logo.h"
 #include "effects/plasma.h"
+#include "flow/screen.h"
 
-// Plasma routines this CPU can run, fastest first; at most `room` of them.
+// Every plasma routine built for this CPU family, fastest first, each marked
+// with whether this CPU can run it; at most `room` of them.
 int cpu_plasma_routines(plasma_routine* out, int room);
 
-// Logo routines this CPU can run, fastest first; at most `room` of them.
+// Every logo routine built for this CPU family, as above.
 int cpu_logo_routines(logo_routine* out, int room);
+
+// Lays out a full routine list: the CPU's routines this CPU runs (fastest
+// first), then `plain`, then the ones it cannot run. Returns how many run.
+template <class Routine>
+int order_routines(const Routine* cpu, int n, const Routine& plain, Routine* out) {
+    int m = 0;
+    for (int i = 0; i < n; ++i)
+        if (cpu[i].runs_here) out[m++] = cpu[i];
+    out[m++] = plain;
+    const int running = m;
+    for (int i = 0; i < n; ++i)
+        if (!cpu[i].runs_here) out[m++] = cpu[i];
+    return running;
+}
 
 // Colours of two neighbouring pixels by their two palette indices, first
 // pixel in the low byte of the index and the low half of the value, packed
 // as pixel words with a zero fourth byte.
 extern uint64_t plasma_pair_colours[65536];
-
-// Field values (0..255) as bytes in screen order.
-extern uint8_t plasma_field8[PLASMA_FIELD_W * PLASMA_FIELD_H];
 
 // Blue and red of every palette entry as bytes (green is always 0).
 alignas(64) extern uint8_t plasma_blue8[256];
@@ -25,3 +38,10 @@ alignas(64) extern uint8_t plasma_red8[256];
 
 // The picture the logo passes draw (set by prepare_logo_drawing).
 extern const uint8_t* logo_source;
+
+// Offsets from the screen centre at which a logo pixel is drawn: the whole
+// screen but a border of one pixel.
+constexpr int32_t LOGO_X_MIN = 1 - SCREEN_W / 2, LOGO_X_MAX = SCREEN_W / 2 - 2;  // -639..638
+constexpr int32_t LOGO_Y_MIN = 1 - SCREEN_H / 2, LOGO_Y_MAX = SCREEN_H / 2 - 2;  // -359..358
+// The same ranges as one unsigned test each: uint32_t(x - MIN) <= SPAN.
+constexpr uint32_t LOGO_X_SPAN = uint32_t(LOGO_X_MAX - LOGO_X_MIN), LOGO_Y_SPAN = uint32_t(LOGO_Y_MAX - LOGO_Y_MIN);

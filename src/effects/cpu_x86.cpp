@@ -1,5 +1,5 @@
-// The x86-64 passes: SSE2 (every x86-64 CPU has it) and AVX-512, offered
-// when the CPU reports the instructions they use. Built only on x86-64;
+// The x86-64 passes: SSE2 (every x86-64 CPU has it), AVX2 and AVX-512, run
+// where the CPU reports the instructions they use. Built only on x86-64;
 // everything here gives exactly the pixels of the plain passes.
 #include "effects/cpu_passes.h"
 #include "flow/screen.h"
@@ -31,6 +31,33 @@ static void plasma_pass_sse2(int32_t phase_entry) {
         __m128i lo = _mm_loadu_si128(out), hi = _mm_loadu_si128(out + 1);
         _mm_storeu_si128(out, _mm_or_si128(_mm_and_si128(lo, keep), _mm_unpacklo_epi64(c0, c1)));
         _mm_storeu_si128(out + 1, _mm_or_si128(_mm_and_si128(hi, keep), _mm_unpacklo_epi64(c2, c3)));
+    }
+}
+
+// AVX2: as the SSE2 pass, but each group of eight pixels is merged into the
+// screen with one 32-byte load and store. AVX2 has no byte-wide lookup of
+// more than 16 entries, and its gathers are slow on the CPUs measured, so
+// the colours still come from the pair table, two pixels per load.
+__attribute__((target("avx2"))) static void plasma_pass_avx2(int32_t phase_entry) {
+    constexpr uint64_t low7 = 0x7F7F7F7F7F7F7F7Full, high = 0x8080808080808080ull;
+    const uint64_t phase = uint64_t(uint32_t(phase_entry) & 255) * 0x0101010101010101ull;
+    const uint64_t phase_low7 = phase & low7, phase_high = phase & high;
+    const __m256i keep = _mm256_set1_epi32(int(0xFF000000u));
+    const uint64_t* pairs = plasma_pair_colours;
+    uint8_t* __restrict dst = screen_pixels;
+    const uint8_t* __restrict f = plasma_field8;
+    constexpr int n = PLASMA_FIELD_W * PLASMA_FIELD_H;  // a multiple of 8
+    for (int i = 0; i < n; i += 8) {
+        uint64_t a;
+        std::memcpy(&a, f + i, 8);
+        const uint64_t v = ((a & low7) + phase_low7) ^ ((a & high) ^ phase_high);
+        const __m128d c01 = _mm_loadh_pd(_mm_load_sd(reinterpret_cast<const double*>(pairs + (v & 0xFFFF))),
+                                         reinterpret_cast<const double*>(pairs + ((v >> 16) & 0xFFFF)));
+        const __m128d c23 = _mm_loadh_pd(_mm_load_sd(reinterpret_cast<const double*>(pairs + ((v >> 32) & 0xFFFF))),
+                                         reinterpret_cast<const double*>(pairs + (v >> 48)));
+        const __m256i c = _mm256_castpd_si256(_mm256_insertf128_pd(_mm256_castpd128_pd256(c01), c23, 1));
+        __m256i* out = reinterpret_cast<__m256i*>(dst + 4 * i);
+        _mm256_storeu_si256(out, _mm256_or_si256(_mm256_and_si256(_mm256_loadu_si256(out), keep), c));
     }
 }
 
@@ -82,11 +109,16 @@ PLASMA_AVX512 static void plasma_pass_avx512(int32_t phase_entry) {
 
 int cpu_plasma_routines(plasma_routine* out, int room) {
     __builtin_cpu_init();
+    const bool avx512 = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+                        __builtin_cpu_supports("avx512vbmi");
+    const plasma_routine all[] = {
+        {"avx512", plasma_pass_avx512, false, "avx512f avx512bw avx512vbmi", avx512},
+        {"avx2", plasma_pass_avx2, true, "avx2", bool(__builtin_cpu_supports("avx2"))},
+        {"sse2", plasma_pass_sse2, true, "sse2", true},
+    };
     int n = 0;
-    if (n < room && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-        __builtin_cpu_supports("avx512vbmi"))
-        out[n++] = {"avx512", plasma_pass_avx512, false};
-    if (n < room) out[n++] = {"sse2", plasma_pass_sse2, true};
+    for (const plasma_routine& r : all)
+        if (n < room) out[n++] = r;
     return n;
 }
 
@@ -113,8 +145,8 @@ __attribute__((target("avx512f"))) static void draw_logo_frame_avx512(int32_t lo
     const __m512i pick_y = forward ? _mm512_add_epi32(ramp, _mm512_set1_epi32(1))
                                    : _mm512_sub_epi32(_mm512_set1_epi32(30), ramp);
     const __m512i colour_bits = _mm512_set1_epi32(0x00FFFFFF);
-    const __m512i x_bias = _mm512_set1_epi32(639), y_bias = _mm512_set1_epi32(359);
-    const __m512i x_span = _mm512_set1_epi32(1277), y_span = _mm512_set1_epi32(717);
+    const __m512i x_bias = _mm512_set1_epi32(-LOGO_X_MIN), y_bias = _mm512_set1_epi32(-LOGO_Y_MIN);
+    const __m512i x_span = _mm512_set1_epi32(int(LOGO_X_SPAN)), y_span = _mm512_set1_epi32(int(LOGO_Y_SPAN));
     constexpr int64_t PREFETCH_ENTRIES = 32 * 16;  // sixteen blocks ahead
     for (int32_t k = 0; k < LOGO_PIXELS; k += 16) {
         const int32_t n = LOGO_PIXELS - k < 16 ? LOGO_PIXELS - k : 16;
@@ -141,7 +173,6 @@ __attribute__((target("avx512f"))) static void draw_logo_frame_avx512(int32_t lo
         const __m512i hi = _mm512_permutex2var_epi32(e[2], ramp, e[3]);
         const __m512i x = _mm512_permutex2var_epi32(lo, pick_x, hi);
         const __m512i y = _mm512_permutex2var_epi32(lo, pick_y, hi);
-        // -639..638 and -359..358 as one unsigned range test each.
         const __mmask16 on_screen = _mm512_mask_cmple_epu32_mask(opaque, _mm512_add_epi32(x, x_bias), x_span) &
                                     _mm512_cmple_epu32_mask(_mm512_add_epi32(y, y_bias), y_span);
         // y * 1280 + x as y * 1024 + y * 256 + x.
@@ -151,9 +182,103 @@ __attribute__((target("avx512f"))) static void draw_logo_frame_avx512(int32_t lo
     }
 }
 
+// Lanes of a mask of 8 (bit j: lane j is kept), in order, one byte each, and
+// how many there are: what packs the kept lanes of a register to its start.
+struct lane_packing {
+    uint64_t lanes[256];
+    uint8_t count[256];
+};
+static constexpr lane_packing lane_packing_table = [] {
+    lane_packing t{};
+    for (int m = 0; m < 256; ++m)
+        for (int j = 0; j < 8; ++j)
+            if (m >> j & 1) t.lanes[m] |= uint64_t(j) << 8 * t.count[m]++;
+    return t;
+}();
+
+// Eight logo pixels per step. Their 16 table entries are read as one block
+// (forwards or backwards) and narrowed to their low 32 bits; shuffles split
+// them into x and y in pixel order, and black and off-screen pixels are masked
+// out. AVX2 has no scatter, so the screen places and colours of the pixels to
+// draw are packed, in picture order, into a small buffer that plain stores
+// then copy to the screen: later pixels still win, and no branch depends on
+// how many pixels of a step are drawn. Table places are integer offsets, and
+// a block is only loaded where all its entries belong to the pass.
+template <bool forward>
+__attribute__((target("avx2"))) static void draw_logo_avx2(int64_t pos) {
+    uint8_t* centre = screen_pixels + 4 * (int64_t(SCREEN_W) * (SCREEN_H / 2) + SCREEN_W / 2);
+    // Two shuffles give the low halves of entries 0..15 of a block as
+    // 0 4 8 12 | 2 6 10 14 (even) and 1 5 9 13 | 3 7 11 15 (odd). Forwards x is
+    // even and y odd, pixel j at entry 2j (+1); backwards x is odd and y even,
+    // pixel j at entry 15 - 2j (14 - 2j). A lane permute puts pixels in order.
+    const __m256i order = forward ? _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7) : _mm256_setr_epi32(7, 3, 6, 2, 5, 1, 4, 0);
+    const __m256i colour_bits = _mm256_set1_epi32(0x00FFFFFF), row = _mm256_set1_epi32(SCREEN_W);
+    const __m256i x_bias = _mm256_set1_epi32(-LOGO_X_MIN), y_bias = _mm256_set1_epi32(-LOGO_Y_MIN);
+    const __m256i x_span = _mm256_set1_epi32(int(LOGO_X_SPAN)), y_span = _mm256_set1_epi32(int(LOGO_Y_SPAN));
+    constexpr int BUFFERED = 512, STEP = 8, WHOLE_STEPS = LOGO_PIXELS / STEP * STEP;
+    constexpr int64_t PREFETCH_ENTRIES = 512;
+    alignas(32) int32_t place[BUFFERED], colour[BUFFERED];
+    int buffered = 0;
+    auto copy_buffered = [&] {
+        for (int i = 0; i < buffered; ++i) std::memcpy(centre + 4 * int64_t(place[i]), &colour[i], 4);
+        buffered = 0;
+    };
+    for (int32_t k = 0; k < WHOLE_STEPS; k += STEP) {
+        const int64_t first = forward ? pos + 2 * int64_t(k) : pos - 2 * int64_t(k) - 15;
+        // The frame's entries come from main memory when the logo moves; fetch
+        // ahead (an address hint, never a read, so it may point anywhere).
+        const int64_t ahead = first + (forward ? PREFETCH_ENTRIES : -PREFETCH_ENTRIES);
+        for (int q = 0; q < 2; ++q)
+            _mm_prefetch(reinterpret_cast<const char*>(uintptr_t(logo_frames) + uintptr_t(8 * (ahead + 8 * q))), _MM_HINT_T0);
+        const float* block = reinterpret_cast<const float*>(logo_frames + first);
+        const __m256 a = _mm256_shuffle_ps(_mm256_loadu_ps(block), _mm256_loadu_ps(block + 8), _MM_SHUFFLE(2, 0, 2, 0));
+        const __m256 b = _mm256_shuffle_ps(_mm256_loadu_ps(block + 16), _mm256_loadu_ps(block + 24), _MM_SHUFFLE(2, 0, 2, 0));
+        const __m256i even = _mm256_castps_si256(_mm256_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0)));
+        const __m256i odd = _mm256_castps_si256(_mm256_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1)));
+        const __m256i x = _mm256_permutevar8x32_epi32(forward ? even : odd, order);
+        const __m256i y = _mm256_permutevar8x32_epi32(forward ? odd : even, order);
+        const __m256i colours = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(logo_source + 4 * int64_t(k)));
+        const __m256i black = _mm256_cmpeq_epi32(_mm256_and_si256(colours, colour_bits), _mm256_setzero_si256());
+        // v <= span, unsigned, as min(v, span) == v.
+        const __m256i xs = _mm256_add_epi32(x, x_bias), ys = _mm256_add_epi32(y, y_bias);
+        const __m256i inside = _mm256_and_si256(_mm256_cmpeq_epi32(_mm256_min_epu32(xs, x_span), xs),
+                                                _mm256_cmpeq_epi32(_mm256_min_epu32(ys, y_span), ys));
+        const int drawn = _mm256_movemask_ps(_mm256_castsi256_ps(_mm256_andnot_si256(black, inside)));
+        const __m256i pack = _mm256_cvtepu8_epi32(_mm_cvtsi64_si128(int64_t(lane_packing_table.lanes[drawn])));
+        const __m256i at = _mm256_add_epi32(_mm256_mullo_epi32(y, row), x);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(place + buffered), _mm256_permutevar8x32_epi32(at, pack));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(colour + buffered), _mm256_permutevar8x32_epi32(colours, pack));
+        buffered += lane_packing_table.count[drawn];
+        if (buffered > BUFFERED - STEP) copy_buffered();
+    }
+    copy_buffered();
+    // The last pixels, fewer than a step, one by one.
+    for (int32_t k = WHOLE_STEPS; k < LOGO_PIXELS; ++k) {
+        const uint8_t* c = logo_source + 4 * int64_t(k);
+        const int64_t at = forward ? pos + 2 * int64_t(k) : pos - 2 * int64_t(k);
+        const int32_t x = int32_t(logo_frames[at]), y = int32_t(logo_frames[forward ? at + 1 : at - 1]);
+        if (!(c[0] | c[1] | c[2]) || uint32_t(x) - uint32_t(LOGO_X_MIN) > LOGO_X_SPAN ||
+            uint32_t(y) - uint32_t(LOGO_Y_MIN) > LOGO_Y_SPAN)
+            continue;
+        std::memcpy(centre + 4 * (int64_t(SCREEN_W) * y + x), c, 4);
+    }
+}
+
+__attribute__((target("avx2"))) static void draw_logo_frame_avx2(int32_t logo_frame_pos, int32_t logo_direction) {
+    if (logo_direction > 0)
+        draw_logo_avx2<true>(logo_frame_pos);
+    else
+        draw_logo_avx2<false>(logo_frame_pos);
+}
+
 int cpu_logo_routines(logo_routine* out, int room) {
     __builtin_cpu_init();
+    const logo_routine all[] = {
+        {"avx512", draw_logo_frame_avx512, "avx512f", bool(__builtin_cpu_supports("avx512f"))},
+        {"avx2", draw_logo_frame_avx2, "avx2", bool(__builtin_cpu_supports("avx2"))},
+    };
     int n = 0;
-    if (n < room && __builtin_cpu_supports("avx512f")) out[n++] = {"avx512", draw_logo_frame_avx512};
+    for (const logo_routine& r : all)
+        if (n < room) out[n++] = r;
     return n;
 }

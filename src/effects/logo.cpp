@@ -106,24 +106,30 @@ static void draw_logo_frame_plain(int32_t logo_frame_pos, int32_t logo_direction
         __builtin_prefetch(reinterpret_cast<const char*>(uintptr_t(logo_frames) + uintptr_t(8 * (at + 2 * d * 192))));
         const int32_t x = int32_t(logo_frames[at]);
         const int32_t y = int32_t(logo_frames[at + d]);
-        // -639..638 and -359..358 as one unsigned range test each.
-        if (uint32_t(x) + 639u > 1277u || uint32_t(y) + 359u > 717u) continue;
+        if (uint32_t(x) - uint32_t(LOGO_X_MIN) > LOGO_X_SPAN || uint32_t(y) - uint32_t(LOGO_Y_MIN) > LOGO_Y_SPAN) continue;
         std::memcpy(centre + 4 * (int64_t(SCREEN_W) * y + x), logo_source + 4 * k, 4);
     }
 }
 
+// Every routine built in, listed once.
 static constexpr int LOGO_ROUTINES_MAX = 4;
 static logo_routine logo_routine_list[LOGO_ROUTINES_MAX];
-static int logo_routine_count;
+static int logo_routine_count, logo_routines_running;
 
-int logo_routines(const logo_routine** list) {
+int logo_routines_built(const logo_routine** list) {
     if (logo_routine_count == 0) {
-        int n = cpu_logo_routines(logo_routine_list, LOGO_ROUTINES_MAX - 1);
-        logo_routine_list[n++] = {"plain", draw_logo_frame_plain};
-        logo_routine_count = n;
+        logo_routine cpu[LOGO_ROUTINES_MAX - 1];
+        const int n = cpu_logo_routines(cpu, LOGO_ROUTINES_MAX - 1);
+        logo_routines_running = order_routines(cpu, n, {"plain", draw_logo_frame_plain, "", true}, logo_routine_list);
+        logo_routine_count = n + 1;
     }
     *list = logo_routine_list;
     return logo_routine_count;
+}
+
+int logo_routines(const logo_routine** list) {
+    logo_routines_built(list);
+    return logo_routines_running;
 }
 
 static void (*logo_draw_in_use)(int32_t, int32_t);

@@ -35,10 +35,17 @@ void build_logo_frames_into(int64_t* table);
 struct logo_routine {
     const char* name;
     void (*draw)(int32_t logo_frame_pos, int32_t logo_direction);
+    const char* needs;  // the CPU features it uses ("" for none)
+    bool runs_here;     // this CPU has them
 };
 
-// The routines this machine can run, fastest first; the last is the plain
-// one that every machine has. Returns how many.
+// Every routine built in: first those this machine can run, fastest first,
+// ending with the plain one that every machine has; then those it cannot.
+// Returns how many there are in all.
+int logo_routines_built(const logo_routine** list);
+
+// The routines this machine can run, fastest first, the plain one last: the
+// start of the list above. Returns how many.
 int logo_routines(const logo_routine** list);
 
 // Sets the picture the routines draw (logo_picture in the show; LOGO_W x

@@ -4,11 +4,13 @@
 
 constexpr int PLASMA_PHASE_LEN = 100000;
 constexpr int PLASMA_PHASE_COMPUTED = 99934;
-constexpr int PLASMA_FIELD_W = 1280;
+constexpr int PLASMA_FIELD_W = 1280;  // the screen's size (checked where both are seen)
 constexpr int PLASMA_FIELD_H = 720;
 
-extern int32_t plasma_palette[256][3];                       // blue, green, red
-extern int32_t plasma_field[PLASMA_FIELD_W * PLASMA_FIELD_H];  // column by column: 720*x + y
+extern int32_t plasma_palette[256][3];  // blue, green, red
+// Field values (0..255) as bytes in screen order, value of (x, y) at
+// PLASMA_FIELD_W * y + x: a frame reads 0.9 MB in the order it writes.
+extern uint8_t plasma_field8[PLASMA_FIELD_W * PLASMA_FIELD_H];
 extern int32_t plasma_phase[PLASMA_PHASE_LEN];
 extern int32_t plasma_tick;
 
@@ -22,10 +24,17 @@ struct plasma_routine {
     const char* name;
     void (*pass)(int32_t phase);
     bool reads_pair_table;  // needs prepare_plasma_routine before its first frame
+    const char* needs;      // the CPU features it uses ("" for none)
+    bool runs_here;         // this CPU has them
 };
 
-// The routines this machine can run, fastest first; the last is the plain
-// pass that every machine has. Returns how many.
+// Every routine built in: first those this machine can run, fastest first,
+// ending with the plain pass that every machine has; then those it cannot.
+// Returns how many there are in all.
+int plasma_routines_built(const plasma_routine** list);
+
+// The routines this machine can run, fastest first, the plain pass last:
+// the start of the list above. Returns how many.
 int plasma_routines(const plasma_routine** list);
 
 // Builds what `r` reads besides the palette and the field.
