@@ -5,6 +5,7 @@
 #include "effects/logo.h"
 #include "effects/plasma.h"
 #include "flow/screen.h"
+#include <cstring>
 
 // Every plasma routine built for this CPU family, fastest first, each marked
 // with whether this CPU can run it; at most `room` of them.
@@ -25,6 +26,18 @@ int order_routines(const Routine* cpu, int n, const Routine& plain, Routine* out
     for (int i = 0; i < n; ++i)
         if (!cpu[i].runs_here) out[m++] = cpu[i];
     return running;
+}
+
+// The low byte of a phase entry in every byte of a word.
+inline uint64_t phase_in_every_byte(int32_t phase_entry) { return uint64_t(uint32_t(phase_entry) & 255) * 0x0101010101010101ull; }
+
+// The eight field bytes at f, each plus the phase byte modulo 256: no carry
+// crosses from one byte into the next, so negative entries wrap the same way.
+inline uint64_t shifted_field_bytes(const uint8_t* f, uint64_t phase_bytes) {
+    constexpr uint64_t low7 = 0x7F7F7F7F7F7F7F7Full, high = 0x8080808080808080ull;
+    uint64_t a;
+    std::memcpy(&a, f, 8);
+    return ((a & low7) + (phase_bytes & low7)) ^ ((a & high) ^ (phase_bytes & high));
 }
 
 // Colours of two neighbouring pixels by their two palette indices, first

@@ -8,56 +8,45 @@
 
 // --- plasma ------------------------------------------------------------------
 
+// Pixel words of the eight pixels whose field bytes start at f, two pixels
+// per load from the pair table, as two 16-byte halves.
+static inline void eight_colours(const uint8_t* f, uint64_t phase_bytes, __m128i& lo, __m128i& hi) {
+    const uint64_t v = shifted_field_bytes(f, phase_bytes);
+    auto pair = [](uint64_t ab) { return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(plasma_pair_colours + ab)); };
+    lo = _mm_unpacklo_epi64(pair(v & 0xFFFF), pair((v >> 16) & 0xFFFF));
+    hi = _mm_unpacklo_epi64(pair((v >> 32) & 0xFFFF), pair(v >> 48));
+}
+
 // SSE2, which every x86-64 CPU has: as the plain pass, but each group of
 // eight pixels is merged into the screen with two 16-byte loads and stores.
 static void plasma_pass_sse2(int32_t phase_entry) {
-    constexpr uint64_t low7 = 0x7F7F7F7F7F7F7F7Full, high = 0x8080808080808080ull;
-    const uint64_t phase = uint64_t(uint32_t(phase_entry) & 255) * 0x0101010101010101ull;
-    const uint64_t phase_low7 = phase & low7, phase_high = phase & high;
+    const uint64_t phase = phase_in_every_byte(phase_entry);
     const __m128i keep = _mm_set1_epi32(int(0xFF000000u));
-    const uint64_t* pairs = plasma_pair_colours;
     uint8_t* __restrict dst = screen_pixels;
-    const uint8_t* __restrict f = plasma_field8;
     constexpr int n = PLASMA_FIELD_W * PLASMA_FIELD_H;  // a multiple of 8
     for (int i = 0; i < n; i += 8) {
-        uint64_t a;
-        std::memcpy(&a, f + i, 8);
-        const uint64_t v = ((a & low7) + phase_low7) ^ ((a & high) ^ phase_high);
-        __m128i c0 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(pairs + (v & 0xFFFF)));
-        __m128i c1 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(pairs + ((v >> 16) & 0xFFFF)));
-        __m128i c2 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(pairs + ((v >> 32) & 0xFFFF)));
-        __m128i c3 = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(pairs + (v >> 48)));
+        __m128i lo, hi;
+        eight_colours(plasma_field8 + i, phase, lo, hi);
         __m128i* out = reinterpret_cast<__m128i*>(dst + 4 * i);
-        __m128i lo = _mm_loadu_si128(out), hi = _mm_loadu_si128(out + 1);
-        _mm_storeu_si128(out, _mm_or_si128(_mm_and_si128(lo, keep), _mm_unpacklo_epi64(c0, c1)));
-        _mm_storeu_si128(out + 1, _mm_or_si128(_mm_and_si128(hi, keep), _mm_unpacklo_epi64(c2, c3)));
+        _mm_storeu_si128(out, _mm_or_si128(_mm_and_si128(_mm_loadu_si128(out), keep), lo));
+        _mm_storeu_si128(out + 1, _mm_or_si128(_mm_and_si128(_mm_loadu_si128(out + 1), keep), hi));
     }
 }
 
 // AVX2: as the SSE2 pass, but each group of eight pixels is merged into the
-// screen with one 32-byte load and store. AVX2 has no byte-wide lookup of
-// more than 16 entries, and its gathers are slow on the CPUs measured, so
-// the colours still come from the pair table, two pixels per load.
+// screen with one 32-byte load and store. AVX2 has no byte lookup of more
+// than 16 entries, and its gathers are slow on the CPUs measured, so the
+// colours still come from the pair table.
 __attribute__((target("avx2"))) static void plasma_pass_avx2(int32_t phase_entry) {
-    constexpr uint64_t low7 = 0x7F7F7F7F7F7F7F7Full, high = 0x8080808080808080ull;
-    const uint64_t phase = uint64_t(uint32_t(phase_entry) & 255) * 0x0101010101010101ull;
-    const uint64_t phase_low7 = phase & low7, phase_high = phase & high;
+    const uint64_t phase = phase_in_every_byte(phase_entry);
     const __m256i keep = _mm256_set1_epi32(int(0xFF000000u));
-    const uint64_t* pairs = plasma_pair_colours;
     uint8_t* __restrict dst = screen_pixels;
-    const uint8_t* __restrict f = plasma_field8;
-    constexpr int n = PLASMA_FIELD_W * PLASMA_FIELD_H;  // a multiple of 8
+    constexpr int n = PLASMA_FIELD_W * PLASMA_FIELD_H;
     for (int i = 0; i < n; i += 8) {
-        uint64_t a;
-        std::memcpy(&a, f + i, 8);
-        const uint64_t v = ((a & low7) + phase_low7) ^ ((a & high) ^ phase_high);
-        const __m128d c01 = _mm_loadh_pd(_mm_load_sd(reinterpret_cast<const double*>(pairs + (v & 0xFFFF))),
-                                         reinterpret_cast<const double*>(pairs + ((v >> 16) & 0xFFFF)));
-        const __m128d c23 = _mm_loadh_pd(_mm_load_sd(reinterpret_cast<const double*>(pairs + ((v >> 32) & 0xFFFF))),
-                                         reinterpret_cast<const double*>(pairs + (v >> 48)));
-        const __m256i c = _mm256_castpd_si256(_mm256_insertf128_pd(_mm256_castpd128_pd256(c01), c23, 1));
+        __m128i lo, hi;
+        eight_colours(plasma_field8 + i, phase, lo, hi);
         __m256i* out = reinterpret_cast<__m256i*>(dst + 4 * i);
-        _mm256_storeu_si256(out, _mm256_or_si256(_mm256_and_si256(_mm256_loadu_si256(out), keep), c));
+        _mm256_storeu_si256(out, _mm256_or_si256(_mm256_and_si256(_mm256_loadu_si256(out), keep), _mm256_set_m128i(hi, lo)));
     }
 }
 
@@ -230,6 +219,10 @@ __attribute__((target("avx2"))) static void draw_logo_avx2(int64_t pos) {
         const int64_t ahead = first + (forward ? PREFETCH_ENTRIES : -PREFETCH_ENTRIES);
         for (int q = 0; q < 2; ++q)
             _mm_prefetch(reinterpret_cast<const char*>(uintptr_t(logo_frames) + uintptr_t(8 * (ahead + 8 * q))), _MM_HINT_T0);
+        const __m256i colours = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(logo_source + 4 * int64_t(k)));
+        const __m256i black = _mm256_cmpeq_epi32(_mm256_and_si256(colours, colour_bits), _mm256_setzero_si256());
+        // Runs of background leave whole steps black: their entries are not read.
+        if (_mm256_movemask_ps(_mm256_castsi256_ps(black)) == 0xFF) continue;
         const float* block = reinterpret_cast<const float*>(logo_frames + first);
         const __m256 a = _mm256_shuffle_ps(_mm256_loadu_ps(block), _mm256_loadu_ps(block + 8), _MM_SHUFFLE(2, 0, 2, 0));
         const __m256 b = _mm256_shuffle_ps(_mm256_loadu_ps(block + 16), _mm256_loadu_ps(block + 24), _MM_SHUFFLE(2, 0, 2, 0));
@@ -237,8 +230,6 @@ __attribute__((target("avx2"))) static void draw_logo_avx2(int64_t pos) {
         const __m256i odd = _mm256_castps_si256(_mm256_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1)));
         const __m256i x = _mm256_permutevar8x32_epi32(forward ? even : odd, order);
         const __m256i y = _mm256_permutevar8x32_epi32(forward ? odd : even, order);
-        const __m256i colours = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(logo_source + 4 * int64_t(k)));
-        const __m256i black = _mm256_cmpeq_epi32(_mm256_and_si256(colours, colour_bits), _mm256_setzero_si256());
         // v <= span, unsigned, as min(v, span) == v.
         const __m256i xs = _mm256_add_epi32(x, x_bias), ys = _mm256_add_epi32(y, y_bias);
         const __m256i inside = _mm256_and_si256(_mm256_cmpeq_epi32(_mm256_min_epu32(xs, x_span), xs),

@@ -101,23 +101,18 @@ void build_plasma_phase() {
 static_assert(std::endian::native == std::endian::little, "pixel words assume a little-endian machine");
 
 // The pass every machine can run. Eight field bytes at once get the phase
-// added modulo 256 each, without carries between them (so negative phases
-// wrap the same way); each pair of shifted bytes picks the packed colours of
-// two pixels from plasma_pair_colours, merged into the screen with the
-// fourth bytes kept. Loads and stores go through memcpy: the screen is bytes.
+// added (shifted_field_bytes); each pair of shifted bytes picks the packed
+// colours of two pixels from plasma_pair_colours, merged into the screen with
+// the fourth bytes kept. Loads and stores go through memcpy: the screen is
+// bytes.
 static void plasma_pass_plain(int32_t phase_entry) {
-    constexpr uint64_t low7 = 0x7F7F7F7F7F7F7F7Full, high = 0x8080808080808080ull;
     constexpr uint64_t keep = 0xFF000000FF000000ull;
-    const uint64_t phase = uint64_t(uint32_t(phase_entry) & 255) * 0x0101010101010101ull;
-    const uint64_t phase_low7 = phase & low7, phase_high = phase & high;
+    const uint64_t phase = phase_in_every_byte(phase_entry);
     uint8_t* __restrict dst = screen_pixels;
-    const uint8_t* __restrict f = plasma_field8;
     constexpr int n = PLASMA_FIELD_W * PLASMA_FIELD_H;
     static_assert(n % 8 == 0, "the field is handled eight bytes at a time");
     for (int i = 0; i < n; i += 8) {
-        uint64_t a;
-        std::memcpy(&a, f + i, 8);
-        const uint64_t v = ((a & low7) + phase_low7) ^ ((a & high) ^ phase_high);
+        const uint64_t v = shifted_field_bytes(plasma_field8 + i, phase);
         for (int q = 0; q < 4; ++q) {
             uint8_t* out = dst + 4 * i + 8 * q;
             uint64_t two;
