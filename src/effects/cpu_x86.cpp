@@ -42,6 +42,7 @@ __attribute__((target("avx2"))) static void plasma_pass_avx2(int32_t phase_entry
     const __m256i keep = _mm256_set1_epi32(int(0xFF000000u));
     uint8_t* __restrict dst = screen_pixels;
     constexpr int n = PLASMA_FIELD_W * PLASMA_FIELD_H;
+#pragma GCC unroll 4  // measured: a few per cent faster than one group a step
     for (int i = 0; i < n; i += 8) {
         __m128i lo, hi;
         eight_colours(plasma_field8 + i, phase, lo, hi);
