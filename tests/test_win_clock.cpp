@@ -1,5 +1,5 @@
 // The Windows driver's clock and timer arithmetic, checked on any system.
-#include "flow/win_clock.h"
+#include "platform/win_clock.h"
 #include <gtest/gtest.h>
 #include <csignal>
 

@@ -2,7 +2,8 @@
 // it as a PNG, or streams the whole show as raw RGB frames for a video.
 #include "moments.h"
 #include "endscreen/endscreen.h"
-#include "flow/screen.h"
+#include "flow/demo.h"
+#include "screen/screen.h"
 #include <png.h>
 #include <sys/stat.h>
 #include <unistd.h>

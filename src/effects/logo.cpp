@@ -3,8 +3,8 @@
 // copies the logo's non-black pixels to those offsets.
 #include "effects/logo.h"
 #include "effects/cpu_passes.h"
-#include "flow/os_memory.h"
-#include "flow/screen.h"
+#include "platform/os_memory.h"
+#include "screen/screen.h"
 #include "assets.h"
 #include <cerrno>
 #include <cmath>

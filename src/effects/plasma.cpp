@@ -2,7 +2,7 @@
 // palette, shifted every frame by a cosine-driven phase.
 #include "effects/plasma.h"
 #include "effects/cpu_passes.h"
-#include "flow/screen.h"
+#include "screen/screen.h"
 #include <bit>
 #include <cmath>
 #include <cstring>

@@ -1,16 +1,11 @@
 // Clocks, waits and frame pacing.
 #include "flow/timing.h"
-#include "flow/events.h"
-#include "flow/platform.h"
+#include "flow/scene_events.h"
+#include "platform/platform.h"
 
 void get_wall_time(wall_time* out) { platform_wall_clock(&out->seconds, &out->microseconds); }
 
-int sleep_us(uint32_t us) {
-    if (us > 999999) return 22;  // EINVAL: nothing sleeps a whole second here
-    if (us == 0) return 0;
-    platform_sleep_ms(us / 1000);
-    return 0;
-}
+void sleep_us(uint32_t us) { platform_nap_us(us / 1000 * 1000); }
 
 bool seconds_exceeded(const wall_time* start, const wall_time* now, int32_t limit) {
     return now->seconds - start->seconds > limit;
@@ -25,7 +20,7 @@ void wait_seconds_or_key(const wall_time* scene_start, int32_t limit_seconds) {
     for (;;) {
         // The events come first, so a key already queued ends the wait before
         // the clock is read.
-        if (take_events_key_pressed()) return;
+        if (scene_key_pressed()) return;
         wall_time now;
         get_wall_time(&now);
         if (seconds_exceeded(scene_start, &now, limit_seconds)) return;

@@ -18,9 +18,9 @@ constexpr uint32_t FRAME_FINE_NAP_US = 100;
 // Reads the real-time clock.
 void get_wall_time(wall_time* out);
 
-// Sleeps us / 1000 whole milliseconds; 1..999 only yields, 0 returns at once.
-// Returns 0, or 22 (EINVAL) without sleeping for more than 999,999.
-int sleep_us(uint32_t us);
+// Sleeps us / 1000 whole milliseconds (the end screen's 56,250 us frame sleep
+// is 56 ms); a stop request cuts it short.
+void sleep_us(uint32_t us);
 
 // Looks at the events (a key press ends the wait), then ends the wait once the
 // whole seconds since scene_start exceed limit_seconds; naps in between, never

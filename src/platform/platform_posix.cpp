@@ -1,6 +1,6 @@
 // Real platform driver, system half on POSIX systems: the C library's wall
 // clock, sleeping on the monotonic clock, and the stop signals.
-#include "flow/platform.h"
+#include "platform/platform.h"
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -19,16 +19,6 @@ void platform_wall_clock(int32_t* seconds, int32_t* microseconds) {
     gettimeofday(&tv, nullptr);
     *seconds = int32_t(tv.tv_sec);
     *microseconds = int32_t(tv.tv_usec);
-}
-
-void platform_sleep_ms(uint32_t milliseconds) {
-    if (milliseconds == 0) {
-        sched_yield();  // a zero-length sleep only gives up the time slice
-        return;
-    }
-    timespec ts{time_t(milliseconds / 1000), long(milliseconds % 1000) * 1000000L};
-    while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {
-    }
 }
 
 static volatile sig_atomic_t quit_signal;

@@ -1,6 +1,6 @@
 // Big blocks of memory on Windows: large pages when the account holds the
 // "Lock pages in memory" right, plain committed memory otherwise.
-#include "flow/os_memory.h"
+#include "platform/os_memory.h"
 #include <windows.h>
 #include <cstdint>
 
@@ -27,11 +27,6 @@ void* os_map_big(size_t bytes) {
         if (p) return p;
     }
     return VirtualAlloc(nullptr, bytes, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
-}
-
-void os_unmap_big(void* p, size_t bytes) {
-    (void)bytes;  // MEM_RELEASE frees the whole reservation
-    if (p) VirtualFree(p, 0, MEM_RELEASE);
 }
 
 void os_release_pages(const void* p, size_t bytes) {

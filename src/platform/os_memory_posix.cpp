@@ -1,6 +1,6 @@
 // Large blocks of memory on POSIX systems: anonymous mappings with the
 // transparent huge page advice.
-#include "flow/os_memory.h"
+#include "platform/os_memory.h"
 #include <cstdint>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -24,8 +24,6 @@ void* os_map_big(size_t bytes) {
 #endif
     return reinterpret_cast<void*>(aligned);
 }
-
-void os_unmap_big(void* block, size_t bytes) { munmap(block, bytes); }
 
 void os_release_pages(const void* start, size_t bytes) {
     // Constant data is backed by the executable's file: dropped pages come

@@ -13,9 +13,6 @@ struct SDL_Window;
 // clock (the one the user or the network may set).
 void platform_wall_clock(int32_t* seconds, int32_t* microseconds);
 
-// Sleeps whole milliseconds; 0 only gives up the rest of the time slice.
-void platform_sleep_ms(uint32_t milliseconds);
-
 // Idles for about `microseconds` without using the processor (finer than a
 // millisecond where the system can); returns early when a stop is requested.
 void platform_nap_us(uint32_t microseconds);

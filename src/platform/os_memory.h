@@ -7,9 +7,6 @@
 // them and by ordinary pages otherwise; null on failure.
 void* os_map_big(size_t bytes);
 
-// Gives back a block from os_map_big.
-void os_unmap_big(void* block, size_t bytes);
-
 // A hint that the whole pages inside [start, start + bytes) of constant data
 // will not be read for a while: the system may drop them, and a later read
 // brings back the same bytes.

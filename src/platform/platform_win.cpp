@@ -1,8 +1,8 @@
 // Real platform driver, system half on Windows: the wall clock, sleeping and
 // napping, and the console's Ctrl-C / close / logoff / shutdown events turned
 // into the same stop request that signals make on POSIX systems.
-#include "flow/platform.h"
-#include "flow/win_clock.h"
+#include "platform/platform.h"
+#include "platform/win_clock.h"
 #include <windows.h>
 
 #ifndef CREATE_WAITABLE_TIMER_HIGH_RESOLUTION
@@ -13,11 +13,6 @@ void platform_wall_clock(int32_t* seconds, int32_t* microseconds) {
     FILETIME ft;
     GetSystemTimePreciseAsFileTime(&ft);
     filetime_to_unix((uint64_t(ft.dwHighDateTime) << 32) | ft.dwLowDateTime, seconds, microseconds);
-}
-
-void platform_sleep_ms(uint32_t milliseconds) {
-    // Sleep(0) only gives the rest of the time slice to a ready thread.
-    Sleep(milliseconds);
 }
 
 static volatile LONG quit_signal = 0;
