@@ -4,7 +4,11 @@
 #include "screen/scale.h"
 #include "screen/surface.h"
 #include "testkit.h"
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <sys/resource.h>
+#include <unistd.h>
 #include <gtest/gtest.h>
 #include <vector>
 
@@ -131,6 +135,34 @@ TEST(ScreenLayout, OwnBufferIsScaledCentredWithBlackAround) {
     // The screen is our own buffer, not the window surface.
     clear_screen();
     for (int i = 0; i < SCREEN_W * SCREEN_H; ++i) ASSERT_EQ(screen_pixels[4 * i + 2], 0);
+}
+
+// A surface of another pixel format needs a scaled copy; when its memory
+// cannot be had, one line says so and nothing is written raw into the surface
+// (4-byte pixels into a 3-byte layout would run past its end).
+[[noreturn]] void present_without_memory_for_the_scaled_copy() {
+    Presented shown(1920, 1080, SDL_PIXELFORMAT_RGB24);
+    rlimit tight;
+    getrlimit(RLIMIT_AS, &tight);
+    // Room for what is mapped now and a little more, not for a scaled picture.
+    std::ifstream statm("/proc/self/statm");
+    size_t pages = 0;
+    statm >> pages;
+    tight.rlim_cur = rlim_t(pages * size_t(sysconf(_SC_PAGESIZE)) + (size_t(1) << 20));
+    setrlimit(RLIMIT_AS, &tight);
+    attach_screen_area(shown.surface, 1920, 1080);
+    copy_title_picture();
+    present_screen();
+    std::exit(shown.rgb(960, 540) == std::vector<int>(3, 0) ? 0 : 3);
+}
+
+TEST(ScreenLayout, NoMemoryForTheScaledCopyMeansOneLineAndNoRawWrite) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "an address-space limit and AddressSanitizer's shadow memory do not mix";
+#else
+    EXPECT_EXIT(present_without_memory_for_the_scaled_copy(), testing::ExitedWithCode(0),
+                "tapehiss: cannot make the 1920 x 1080 picture for this display");
+#endif
 }
 
 // Whole-number factors, the general path and a width past the column map all

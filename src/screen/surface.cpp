@@ -5,6 +5,7 @@
 #include "screen/surface.h"
 #include "platform/platform.h"
 #include "screen/scale.h"
+#include <cstdio>
 #include <cstring>
 
 // Our own screen, used when the window surface has another size, pitch or
@@ -46,6 +47,21 @@ SDL_Rect letterbox_rect(int dst_w, int dst_h) {
     return SDL_Rect{(dst_w - w) / 2, (dst_h - h) / 2, w, h};
 }
 
+// The scaled copy for a surface of another pixel format. Without it nothing
+// can be shown on that surface (our pixels must never be written raw into a
+// layout they do not have): one line says so, and presents keep trying.
+static bool make_scaled_screen() {
+    static bool said;
+    scaled_screen = SDL_CreateRGBSurfaceWithFormat(0, picture_rect.w, picture_rect.h, 32, SDL_PIXELFORMAT_RGB888);
+    if (!scaled_screen && !said) {
+        said = true;
+        std::fprintf(stderr, "tapehiss: cannot make the %d x %d picture for this display (%zu bytes): %s\n",
+                     picture_rect.w, picture_rect.h, size_t(picture_rect.w) * size_t(picture_rect.h) * 4,
+                     SDL_GetError());
+    }
+    return scaled_screen != nullptr;
+}
+
 // Attaches the screen to a surface of the window (or of none) in
 // screen_window.
 static bool attach_surface(SDL_Surface* surface, int shown_w, int shown_h) {
@@ -72,8 +88,7 @@ static bool attach_surface(SDL_Surface* surface, int shown_w, int shown_h) {
     screen_black = 0;  // our own buffer has no alpha channel
     SDL_FreeSurface(scaled_screen);
     scaled_screen = nullptr;
-    if (!surface_takes_our_pixels(surface))
-        scaled_screen = SDL_CreateRGBSurfaceWithFormat(0, picture_rect.w, picture_rect.h, 32, SDL_PIXELFORMAT_RGB888);
+    if (!surface_takes_our_pixels(surface)) make_scaled_screen();
     // Black around the picture once; presents only ever write the picture.
     SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, 0, 0, 0));
     return false;
@@ -115,7 +130,8 @@ bool attach_window_screen(SDL_Window* window) {
 // Our buffer onto the window surface, scaled into the letterbox.
 static void scale_onto_surface() {
     if (screen_drawn_direct || !window_surface || picture_rect.w <= 0 || picture_rect.h <= 0) return;
-    if (scaled_screen) {
+    if (!surface_takes_our_pixels(window_surface)) {
+        if (!scaled_screen && !make_scaled_screen()) return;
         scale_screen(own_screen_memory, static_cast<uint8_t*>(scaled_screen->pixels), scaled_screen->pitch,
                      picture_rect.w, picture_rect.h);
         SDL_Rect dst = picture_rect;
