@@ -32,18 +32,18 @@ protected:
     // lasted on the virtual clock.
     static int64_t wait_from(int64_t start_us, int32_t limit) {
         null_clock_set(start_us, 0);
-        wall_time start;
-        get_wall_time(&start);
+        clock_time start;
+        get_clock_time(&start);
         wait_seconds_or_key(&start, limit);
-        return null_clock_wall_us() - start_us;
+        return null_clock_us() - start_us;
     }
 };
 
 TEST_F(Clock, SleepUsNapsWholeMilliseconds) {
     for (auto [us, napped] : {std::pair<uint32_t, int64_t>{56250, 56000}, {999999, 999000}, {999, 0}}) {
-        const int64_t before = null_clock_wall_us();
+        const int64_t before = null_clock_us();
         sleep_us(us);
-        EXPECT_EQ(null_clock_wall_us() - before, napped) << us;
+        EXPECT_EQ(null_clock_us() - before, napped) << us;
     }
 }
 
@@ -73,7 +73,7 @@ TEST_F(Clock, QueuedKeyEndsTheWaitAtItsFirstLookBeforeTheClockIsRead) {
     push(SDL_KEYDOWN);
     wait_from(BASE, 5);
     EXPECT_EQ(null_counters.polls, 1u);
-    EXPECT_EQ(null_counters.wall_reads, 1u) << "only the reading that set scene_start";
+    EXPECT_EQ(null_counters.clock_reads, 1u) << "only the reading that set scene_start";
     EXPECT_EQ(null_counters.naps, 0u);
 }
 
@@ -133,11 +133,11 @@ protected:
     void SetUp() override {
         Clock::SetUp();
         null_clock_set(BASE + 100000, 0);
-        get_wall_time(&scene_start);
+        get_clock_time(&scene_start);
         start_music();  // no audio driver in the tests: the silent clock runs
         ASSERT_TRUE(music_silent);
     }
-    wall_time scene_start{};
+    clock_time scene_start{};
 };
 
 TEST_F(ExitTests, TimeLimitComesFirstAndTakesNoEvent) {
@@ -166,7 +166,7 @@ TEST_F(ExitTests, KeyPressWinsOverAStoppedTuneWhichOtherwiseQuits) {
     // The silent tune lasts 166.56 s from start_music; move past it while the
     // main scene's own limit is not reached.
     null_clock_set(BASE + 200 * SECOND, 0);
-    get_wall_time(&scene_start);
+    get_clock_time(&scene_start);
     push(SDL_KEYDOWN);
     EXPECT_EQ(main_loop_exit_test(&scene_start), MAIN_LOOP_TO_END_SCREEN);
     EXPECT_EQ(main_loop_exit_test(&scene_start), MAIN_LOOP_QUIT);
@@ -180,7 +180,7 @@ TEST_F(ExitTests, SilentTuneKeepsItsLengthAndFadesLikeTheMixer) {
     EXPECT_FALSE(music_playing()) << "ends 166.56 s after it started";
 
     start_music();
-    int64_t t0 = null_clock_wall_us();
+    int64_t t0 = null_clock_us();
     music_fade_out(500);
     null_clock_set(t0 + 300000, 0);
     music_fade_out(500);  // a repeated request continues the fade under way

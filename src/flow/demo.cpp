@@ -82,13 +82,14 @@ static int open_window() {
 
 // A still picture held until its time is up or a key is pressed; the
 // reading taken when it appeared lands in *shown.
-static void hold_picture(wall_time* shown, int32_t limit_seconds) {
+static void hold_picture(clock_time* shown, int32_t limit_seconds) {
     present_screen();
-    get_wall_time(shown);
+    get_clock_time(shown);
     wait_seconds_or_key(shown, limit_seconds);
 }
 
 int demo_main() {
+    platform_settle_process();
     if (int status = start_video()) return status;
     if (!precompute_all()) {
         SDL_Quit();
@@ -102,7 +103,7 @@ int demo_main() {
     if (int status = open_window()) return status;
     SDL_InitSubSystem(SDL_INIT_TIMER);
 
-    wall_time scene_start;
+    clock_time scene_start;
     copy_title_picture();
     hold_picture(&scene_start, TITLE_SECONDS);
 

@@ -12,15 +12,15 @@
 // once. Window-close requests are dropped, since only a key is meant to leave
 // early.
 int run_end_screen() {
-    wall_time start;
-    wall_time now;
+    clock_time start;
+    clock_time now;
     int cycles_left = END_CYCLES;
     bool widening = false;
     int step;
     int32_t bar_colour = END_START_COLOUR;
 
     clear_screen();
-    get_wall_time(&start);
+    get_clock_time(&start);
     present_screen();
 
     while (cycles_left > 0) {
@@ -30,7 +30,7 @@ int run_end_screen() {
             draw_end_screen_frame(widening, step, &bar_colour);
             present_screen();
             sleep_us(END_FRAME_US);
-            get_wall_time(&now);
+            get_clock_time(&now);
             if (seconds_exceeded(&start, &now, END_FADE_AFTER_S)) music_fade_out(END_FADE_MS);
             if (music_playing() == 0 || scene_key_pressed()) {
                 quit_sdl();
@@ -45,7 +45,7 @@ int run_end_screen() {
     present_screen();
     for (;;) {
         if (scene_key_pressed()) break;
-        get_wall_time(&now);
+        get_clock_time(&now);
         nap_until_next_look(&now);
     }
     quit_sdl();

@@ -27,16 +27,16 @@ void draw_main_pass(int32_t* logo_frame_pos, int32_t* logo_direction) {
     step_logo_animation(logo_frame_pos, logo_direction);
 }
 
-main_loop_exit main_loop_exit_test(const wall_time* scene_start) {
-    wall_time now;
-    get_wall_time(&now);
+main_loop_exit main_loop_exit_test(const clock_time* scene_start) {
+    clock_time now;
+    get_clock_time(&now);
     if (seconds_exceeded(scene_start, &now, MAIN_SCENE_SECONDS)) return MAIN_LOOP_TO_END_SCREEN;
     if (scene_key_pressed()) return MAIN_LOOP_TO_END_SCREEN;
     if (!music_playing()) return MAIN_LOOP_QUIT;
     return MAIN_LOOP_CONTINUE;
 }
 
-bool run_main_scene(const wall_time* scene_start) {
+bool run_main_scene(const clock_time* scene_start) {
     start_music();
     clear_screen();
     present_screen();

@@ -3,7 +3,7 @@
 #pragma once
 #include <cstdint>
 
-struct wall_time;
+struct clock_time;
 
 // One main-loop pass's drawing: plasma, logo at its position, scroller; then
 // the logo animation moves on.
@@ -17,9 +17,9 @@ enum main_loop_exit { MAIN_LOOP_CONTINUE, MAIN_LOOP_TO_END_SCREEN, MAIN_LOOP_QUI
 
 // The exit tests in their order: time limit (counted from scene_start, the
 // credits' reading), a key press among the events queued, music end.
-main_loop_exit main_loop_exit_test(const wall_time* scene_start);
+main_loop_exit main_loop_exit_test(const clock_time* scene_start);
 
 // Starts the tune, then runs the passes until an exit test holds. True when
 // the end screen comes next; false when the tune stopped and SDL has been
 // shut down.
-bool run_main_scene(const wall_time* scene_start);
+bool run_main_scene(const clock_time* scene_start);

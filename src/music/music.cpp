@@ -8,16 +8,10 @@
 
 bool music_silent;
 static bool started;
-static int64_t start_us;        // wall clock when the tune was started
+static int64_t start_us;        // platform clock when the tune was started
 static bool fading;
-static int64_t fade_start_us;   // wall clock of the first fade-out request
+static int64_t fade_start_us;   // platform clock at the first fade-out request
 static int fade_ms;
-
-static int64_t wall_now_us() {
-    int32_t seconds, microseconds;
-    platform_wall_clock(&seconds, &microseconds);
-    return int64_t(seconds) * 1000000 + microseconds;
-}
 
 // Without a device or a playable tune the intro still runs its scenes: the tune
 // counts as playing for its own length, as it would with sound.
@@ -33,7 +27,7 @@ void start_music() {
     music_silent = false;
     started = true;
     fading = false;
-    start_us = wall_now_us();
+    start_us = platform_clock_us();
     if (Mix_OpenAudio(44100, AUDIO_S16LSB, 2, 1024) != 0) {
         go_silent(SDL_GetError());
         return;
@@ -59,7 +53,7 @@ void start_music() {
 // Whether our own clock says the tune is still on, allowing `grace_us` past
 // its length or past the end of a requested fade.
 static bool clock_says_playing(int64_t grace_us) {
-    const int64_t now = wall_now_us();
+    const int64_t now = platform_clock_us();
     if (fading) return now - fade_start_us < int64_t(fade_ms) * 1000 + grace_us;
     return now - start_us < int64_t(MUSIC_SECONDS * 1e6) + grace_us;
 }
@@ -75,7 +69,7 @@ bool music_stalled() { return started && !music_silent && !clock_says_playing(MI
 void music_fade_out(int ms) {
     if (!fading && music_playing()) {
         fading = true;
-        fade_start_us = wall_now_us();
+        fade_start_us = platform_clock_us();
         fade_ms = ms;
     }
     if (!music_silent) Mix_FadeOutMusic(ms);  // a repeated request continues the fade under way
