@@ -60,6 +60,10 @@ TEST_F(Clock, WaitEndsOnTheBoundaryAfterLimitPlusOneWholeSeconds) {
     lasted = wait_from(BASE + 500000, 6);
     EXPECT_GT(lasted, 6 * SECOND);
     EXPECT_LE(lasted, 7 * SECOND);
+    // A clock past 2^31 seconds (a 32-bit count would wrap in between).
+    lasted = wait_from((int64_t(1) << 31) * SECOND - 2 * SECOND + 500000, 5);
+    EXPECT_GT(lasted, 5 * SECOND);
+    EXPECT_LE(lasted, 6 * SECOND);
 }
 
 TEST_F(Clock, WaitNapsBetweenLooksAndNeverSpins) {
