@@ -149,6 +149,42 @@ wait $!
 [ -p "$WORK/pipe.png" ] || fail "the FIFO was replaced"
 png_check "$WORK/from-pipe.png" title || fail "PNG through the FIFO"
 
+# A dangling link names the file to make; a file we may not write is refused
+# (as a shell's > would), unchanged; a reader that goes away or a file-size
+# limit is a failure with one line; and neither a failure nor a stop signal
+# mid-write leaves a temporary file behind.
+ln -s made.png "$WORK/dangling.png"
+"$CAP" --out "$WORK/dangling.png" title || fail "run through a dangling link"
+[ -L "$WORK/dangling.png" ] && png_check "$WORK/made.png" title || fail "the dangling link's target was not made"
+# (In a folder anyone may write to, so only the file's own mode can refuse;
+# root may write anything, so root tries as nobody.)
+chmod 711 "$WORK"
+mkdir -m 777 "$WORK/shared"
+: >"$WORK/shared/readonly.png"
+chmod 444 "$WORK/shared/readonly.png"
+as_user=()
+[ "$(id -u)" -ne 0 ] || as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups)
+rc=0
+"${as_user[@]}" "$CAP" --out "$WORK/shared/readonly.png" title 2>"$WORK/err.txt" || rc=$?
+[ "$rc" = 2 ] && [ ! -s "$WORK/shared/readonly.png" ] && grep -q 'Permission denied' "$WORK/err.txt" ||
+  fail "a read-only file was not refused (status $rc): $(cat "$WORK/err.txt")"
+rc=$("$CAP" --out - title 2>"$WORK/err.txt" | head -c0; echo "${PIPESTATUS[0]}")
+[ "$rc" = 2 ] && grep -q 'broken pipe' "$WORK/err.txt" || fail "a closed pipe: status $rc: $(cat "$WORK/err.txt")"
+rc=0
+(ulimit -f 50; exec "$CAP" --out "$WORK/big.png" title) 2>"$WORK/err.txt" || rc=$?
+[ "$rc" = 2 ] && [ "$(grep -c . "$WORK/err.txt")" = 1 ] || fail "a file-size limit: status $rc: $(cat "$WORK/err.txt")"
+for try in $(seq 20); do
+  "$CAP" --out "$WORK/stopped.png" credits 2>/dev/null &
+  pid=$!
+  while kill -0 "$pid" 2>/dev/null && ! compgen -G "$WORK/stopped.png.tmp*" >/dev/null; do :; done
+  kill -INT "$pid" 2>/dev/null && caught=$try
+  wait "$pid" 2>/dev/null || true
+  [ -n "${caught:-}" ] && break
+done
+[ -n "${caught:-}" ] || fail "never caught the capture while it wrote"
+leftovers=$(compgen -G "$WORK/*.tmp*" || true)
+[ -z "$leftovers" ] || fail "temporary files left behind: $leftovers"
+
 # The video stream starts with the title picture and announces the music start.
 FRAME=$((1280 * 720 * 3))
 rc=0
