@@ -248,7 +248,7 @@ def check_music():
     if not check(shutil.which("ffmpeg") is not None,
                  "music: ffmpeg is not installed (bash tools/setup-deps.sh all)"):
         return
-    import make_music
+    import music_song
     pcm = subprocess.run(["ffmpeg", "-v", "error", "-i", path, "-f", "f32le", "-ac", "2",
                           "-ar", "48000", "-"], capture_output=True, check=True).stdout
     lr = np.frombuffer(pcm, dtype="<f4").reshape(-1, 2).T
@@ -261,13 +261,13 @@ def check_music():
         diff = rms_db(part[0]) - rms_db(part[1])
         print(f"music: left - right over the {what}: {diff:+.2f} dB")
         check(abs(diff) <= 1.0, f"music: left and right differ by {diff:.2f} dB over the {what}")
-    first = make_music.section_seconds("intro")
+    first = music_song.section_seconds("intro")
     hiss = max(rms_db(lr[0, :int(fs * (first - 0.1))]), rms_db(lr[1, :int(fs * (first - 0.1))]))
     print(f"music: {first:.1f} s of tape hiss and hum before the first note at {hiss:.1f} dBFS RMS")
     # Loud enough to be heard, and for the end-to-end check that every
     # second of the captured tune (at the mixer's volume 100 of 128) is above -40.
     check(first >= 1.0 and -38.0 <= hiss <= -33.0, "music: no second of tape noise at about -36 dBFS first")
-    sec = make_music.section_seconds
+    sec = music_song.section_seconds
     themes = [ebur128(path, sec(a), sec(b))[0] for a, b in
               (("theme A", "theme B"), ("theme B", "break"), ("finale", "last chord"))]
     quiet = ebur128(path, sec("break"), sec("finale"))[0]
