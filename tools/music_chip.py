@@ -15,8 +15,8 @@
 * Rendering is band-limited: tone and noise are integrated analytically
   over each sample of a 4x oversampled stream (box filter, no naive steps),
   then a 255-tap windowed-sinc low-pass decimates to 48 kHz.
-* Stereo: the lead (A) in the middle, bass and drums (B) a little left,
-  chords and echo (C) a little right, so neither side leads.
+* Stereo as on the Spectrum 128's usual ABC stereo: A left, B in the
+  middle, C right (see PAN).
 """
 
 import numpy as np
@@ -31,9 +31,10 @@ SPF = FS // FRAME_HZ                  # output samples per 50 Hz frame
 # Logarithmic DAC: 3 dB per step, level 0 silent.
 AY_LEVELS = np.array([0.0] + [10 ** ((v - 15) * 3.0 / 20) for v in range(1, 16)])
 
-# Stereo gains (left, right) for channels A, B, C: the lead in the middle,
-# bass and drums a little left, the chords and the echo a little right.
-PAN = np.array([[0.8, 0.8], [0.9, 0.62], [0.62, 0.9]])
+# Stereo gains (left, right) for channels A, B, C: the Spectrum 128's usual
+# ABC stereo, A left, B in the middle, C right, spread moderately so that each
+# side still hears the other.
+PAN = np.array([[0.95, 0.3], [0.71, 0.71], [0.3, 0.95]])
 
 
 def ay_period(freq):

@@ -1,7 +1,7 @@
 """Mastering: the chip as taped from the machine. Tape wow and flutter
 (about 0.2 %), a DC-blocking high-pass, a gentle low-pass, loudness set to
-about -11 LUFS under a peak limiter, shaped hiss (-38 dBFS) and mains hum
-(-40 dBFS) that start before the first note.
+about -11 LUFS under a peak limiter, shaped hiss (-38 dBFS) that starts
+before the first note, and a trace of mains hum (-60 dBFS).
 """
 
 import numpy as np
@@ -11,7 +11,7 @@ from music_chip import FS, check
 TARGET_LUFS = -10.5   # integrated loudness before the encoder and the hiss (meters -11)
 LIMIT_DB = -2.8       # sample peak ceiling; leaves room for the encoder's overshoot
 HISS_DB = -38.0       # tape hiss, RMS per channel
-HUM_DB = -40.0        # mains hum picked up from the machine, RMS
+HUM_DB = -60.0        # mains hum picked up from the machine, RMS: a trace under the hiss
 
 
 # ----------------------------------------------------- "real machine" path

@@ -4,17 +4,20 @@ for the chip model in music_chip.
 125 BPM: 6 frames per row, 16 rows per bar, A minor, laid out on the show's
 timeline (tune time 0 = start of the main scene; see SECTIONS):
 
-  bars  0- 3  intro       1.3 s   arps over hiss, lead, then bass and drums
-  bars  4-19  theme A     9.0 s   the hook, two different eight-bar halves
-  bars 20-34  theme B    39.7 s   busier answer, echo, full drums
-  bars 35-39  break      68.5 s   end screen: no drums, seventh chords, about
+  bars  0- 3  intro       0.3 s   arps over hiss, lead, then bass and drums
+  bars  4-19  theme A     8.0 s   the hook, two different eight-bar halves
+  bars 20-35  theme B    38.7 s   busier answer, echo, full drums
+  bars 36-39  break      69.4 s   end screen: no drums, seventh chords, about
                                   5 LU quieter, a roll builds back up
-  bars 40-43  finale     78.1 s   the hook's second half, cadence Dm E
-  bars 44-53  last chord 85.8 s   A major, held and decaying under the fade
-                                  that the end screen asks for at 98-101 s
-  bars 54-85  coda      105.0 s   quiet chords and the outro line to the end
+  bars 40-43  finale     77.1 s   the hook's second half, cadence Dm E
+  bars 44-55  last chord 84.8 s   A major, held and decaying smoothly under
+                                  the fade that the end screen asks for at
+                                  98-101 s
+  bars 56-83  coda      107.8 s   quiet chords and the outro line; its last
+                                  chord rings on to the end at 166.56 s
 
-Every section closes with a drum fill.  Everything is deterministic.
+Every section is a whole number of 4-bar phrases and closes with a drum
+fill.  Everything is deterministic.
 """
 
 import math
@@ -211,17 +214,19 @@ DRUMS = {
 
 
 # The tape runs for a moment before the first note, as on a real recording.
-PREROLL_FRAMES = 65                   # 1.3 s: bar 35 then starts at 68.5 s
+PREROLL_FRAMES = 15                   # 0.3 s: bar 36 then starts at 69.42 s
 
-# Section starts in bars; the show's timeline fixes where they fall (tune
-# time 0 is when the main scene begins): the end screen takes over near
-# 68.5 s and fades the tune between 98 and 101.5 s, so the closing section
-# starts at bar 35 and the last chord rings from bar 44 (85.8 s) to bar 54
-# (105 s). The early start leaves room for a capture that runs up to 10 %
-# slow (SDL's disk audio driver on a busy machine): its fade still falls on
-# the chord.
-SECTIONS = [("intro", 0), ("theme A", 4), ("theme B", 20), ("break", 35),
-            ("finale", 40), ("last chord", 44), ("coda", 54)]
+# Section starts in bars, each section a whole number of 4-bar phrases. The
+# show's timeline fixes where they fall (tune time 0 is when the main scene
+# begins): the end screen takes over at about 69 s (68.5-69.5 s) and fades
+# the tune between 98 and 101.5 s, so the break starts at bar 36 and the
+# last chord rings from bar 44 (84.8 s) to bar 56 (107.8 s). The early
+# start leaves room for a capture that runs up to 10 % slow (SDL's disk
+# audio driver on a busy machine): its fade still falls on the chord.
+SECTIONS = [("intro", 0), ("theme A", 4), ("theme B", 20), ("break", 36),
+            ("finale", 40), ("last chord", 44), ("coda", 56)]
+END_BAR = 84                          # the coda's last chord then rings to the end
+PHRASE_BARS = 4
 
 
 def bar_tick(bar, row=0):
@@ -232,23 +237,24 @@ def section_seconds(name):
     return bar_tick(dict(SECTIONS)[name]) / FRAME_HZ
 
 
-def play_lead(r, bar0, bars, shift=0, vmax=13, echo=False, **kw):
+def play_lead(r, bar0, bars, shift=0, vmax=13, echo=False, ch=0, **kw):
+    """The lead on channel A (left) or C (right); its echo on the other side."""
     for i, text in enumerate(bars):
         for row, ln, m in parse_bar(text):
             if m is None:
                 continue
             t, dur = bar_tick(bar0 + i, row), ln * TICKS_PER_ROW
-            lead_note(r, 0, t, dur, m + shift, vmax, **kw)
+            lead_note(r, ch, t, dur, m + shift, vmax, **kw)
             if echo:
-                lead_note(r, 2, t + 3 * TICKS_PER_ROW, dur, m + shift, vmax - 4,
+                lead_note(r, 2 - ch, t + 3 * TICKS_PER_ROW, dur, m + shift, vmax - 4,
                           blip=False, vib=kw.get("vib", True))
 
 
-def play_arps(r, bar0, chords, rhythm, vmax=12, floor=9, decay=3, speed=1, shift=0):
+def play_arps(r, bar0, chords, rhythm, vmax=12, floor=9, decay=3, speed=1, shift=0, ch=2):
     for i, c in enumerate(chords):
         notes = chord_arp_notes(c, shift)
         for row, ln in ARPS[rhythm]:
-            arp(r, 2, bar_tick(bar0 + i, row), ln * TICKS_PER_ROW, notes,
+            arp(r, ch, bar_tick(bar0 + i, row), ln * TICKS_PER_ROW, notes,
                 vmax, floor, decay, speed)
 
 
@@ -270,25 +276,36 @@ def play_drums(r, bar0, names, att=0, crash=True, crescendo=False):
             drum(r, bar_tick(bar0 + i, row), ch, a)
 
 
-def held_chord(r, t0, dur, lead, chord, bass, vmax=14, floor=4):
-    """The last chord: struck once, three levels down over its first two
-    seconds, then one level every five seconds, so it is still ringing
-    wherever the show fades it."""
+# Frames of an 8-frame cycle in bit-reversed order: the first f of them
+# spread evenly over the cycle.
+SPREAD8 = (0, 4, 2, 6, 1, 5, 3, 7)
+
+
+def held_chord(r, t0, dur, lead, chord, bass, base=(13, 13, 13)):
+    """The last chord: struck once, then decaying smoothly on the frame clock
+    wherever the show fades it. Each voice's volume is counted in eighths of
+    a DAC level: a fraction f plays the next level up in f of every 8 frames,
+    and each step takes one eighth from one voice in turn, about 0.13 dB of
+    the whole. A step every other frame for the first two seconds, the
+    strike dying away, then one every 0.3 s."""
     notes = chord_arp_notes(chord)
     for k in range(dur):
-        v = max(floor, vmax - min(3, k // 33) - max(0, k - 100) // 250)
+        steps = k // 2 if k < 100 else 50 + (k - 100) // 15
+        vol = []
+        for ch in range(3):
+            eighths = 8 * base[ch] - (steps + 2 - ch) // 3
+            vol.append(eighths // 8 + (SPREAD8[(k + 3 * ch) % 8] < eighths % 8))
         semis = lead + (0.12 * math.sin(2 * math.pi * k / 11.0) if k >= 20 else 0)
-        r.put(0, t0 + k, midi_freq(semis), v - 1)
-        r.put(1, t0 + k, midi_freq(bass), v - 1)
-        r.put(2, t0 + k, midi_freq(notes[(k // 2) % len(notes)]), v - 2)
+        r.put(0, t0 + k, midi_freq(semis), vol[0])
+        r.put(1, t0 + k, midi_freq(bass), vol[1])
+        r.put(2, t0 + k, midi_freq(notes[(k // 2) % len(notes)]), vol[2])
 
 
 def build_song():
     r = Regs(TOTAL_FRAMES)
     A1, A2 = PROG_A[:8], PROG_A[8:]
     B1 = PROG_B[:8]
-    B2 = PROG_B[8:12] + PROG_B[13:]          # seven bars: the answer is cut short
-    lead_b2 = LEAD_B[8:12] + LEAD_B[13:]
+    B2 = PROG_B[8:]
     bar = dict(SECTIONS)
 
     # intro, 4 bars: arps over hiss, then bass, lead and the first drums
@@ -301,41 +318,46 @@ def build_song():
     play_drums(r, i + 1, ["hats"], att=2, crash=False)
     play_drums(r, i + 2, ["intro", "introfill"], crash=False)
 
-    # theme A, 16 bars
+    # theme A, 16 bars; in the second half lead and chords change sides
     a = bar["theme A"]
-    play_lead(r, a, LEAD_A)
+    play_lead(r, a, LEAD_A[:8])
+    play_lead(r, a + 8, LEAD_A[8:], ch=2)
     play_arps(r, a, A1, "eighths")
-    play_arps(r, a + 8, A2, "dotted", vmax=13, floor=8, decay=4)
+    play_arps(r, a + 8, A2, "dotted", vmax=13, floor=8, decay=4, ch=0)
     play_bass(r, a, A1, "eighths")
     play_bass(r, a + 8, A2, "gallop")
     play_drums(r, a, ["basic"] * 7 + ["fill1"])
     play_drums(r, a + 8, ["drive"] * 7 + ["fill2"])
 
-    # theme B, 15 bars up to the end of the main scene, at full tilt
+    # theme B, 16 bars up to the end of the main scene, at full tilt
     b = bar["theme B"]
     play_lead(r, b, LEAD_B[:8])
-    play_lead(r, b + 8, lead_b2, echo=True)
+    play_lead(r, b + 8, LEAD_B[8:], echo=True, ch=2)
     play_arps(r, b, B1, "sixteenths", vmax=12, floor=9, decay=2)
     play_bass(r, b, B1, "sync")
     play_bass(r, b + 8, B2, "sixteenths")
     play_drums(r, b, ["drive2"] * 7 + ["mini"])
-    play_drums(r, b + 8, ["open"] * 6 + ["toms"])
+    play_drums(r, b + 8, ["open"] * 7 + ["toms"])
 
-    # break, 5 bars as the end screen comes up: no drums, seventh chords,
-    # the lead quiet with its echo, a roll that builds back up
+    # break, 4 bars as the end screen comes up: no drums, seventh chords,
+    # the lead quiet with its echo, answering from the other side, a roll
+    # that builds back up
     k = bar["break"]
-    play_lead(r, k, LEAD_BREAK[:4] + LEAD_BREAK[7:], vmax=12, echo=True, blip=False)
-    play_bass(r, k, PROG_BREAK[:4], "drone", vmax=10)
-    play_bass(r, k + 4, PROG_BREAK[7:], "long", vmax=11)
+    play_lead(r, k, LEAD_BREAK[:2], vmax=12, echo=True, blip=False)
+    play_lead(r, k + 2, LEAD_BREAK[2:3] + LEAD_BREAK[7:], vmax=12, echo=True, blip=False, ch=2)
+    play_bass(r, k, PROG_BREAK[:3], "drone", vmax=10)
+    play_bass(r, k + 3, PROG_BREAK[7:], "long", vmax=11)
     drum(r, bar_tick(k), "C", 5)
-    play_drums(r, k + 2, ["hats"] * 2, att=5, crash=False)
-    play_drums(r, k + 4, ["roll"], att=1, crash=False, crescendo=True)
+    play_drums(r, k + 1, ["hats"] * 2, att=5, crash=False)
+    play_drums(r, k + 3, ["roll"], att=1, crash=False, crescendo=True)
 
     # finale, 4 bars: the second half of the hook and its cadence, Dm E -> A
     f = bar["finale"]
-    play_lead(r, f, LEAD_A[4:8])
+    play_lead(r, f, LEAD_A[4:6])
+    play_lead(r, f + 2, LEAD_A[6:8], ch=2)
     fin = A1[4:8]
-    play_arps(r, f, fin, "eighths")
+    play_arps(r, f, fin[:2], "eighths")
+    play_arps(r, f + 2, fin[2:], "eighths", ch=0)
     play_bass(r, f, fin[:2], "eighths")
     play_bass(r, f + 2, fin[2:], "gallop")
     play_drums(r, f, ["basic", "drive", "drive", "fill2"])
@@ -345,19 +367,19 @@ def build_song():
     held_chord(r, t0, t1 - t0, note_midi("A5"), "A", note_midi("A2"))
     drum(r, t0, "C")
 
-    # coda after the show: the intro's chords softly, the outro line, Am to the end
+    # coda after the show: the intro's chords softly, the outro line, Am to
+    # the end; chords and lines change sides from phrase to phrase
     c = bar["coda"]
-    for rep in range(4):
+    phrases = ((A1[4:8] * 2, 2, None), (A1[4:8] * 2, 0, LEAD_INTRO),
+               (A1[:8], 0, None), (A1[:4], 2, LEAD_OUTRO))
+    for rep, (chords, side, line) in enumerate(phrases):
         c0 = c + 8 * rep
-        chords = A1[4:8] * 2 if rep < 2 else A1[:8]
-        play_arps(r, c0, chords, "eighths", vmax=8, floor=6, decay=4)
+        play_arps(r, c0, chords, "eighths", vmax=8, floor=6, decay=4, ch=side)
         play_bass(r, c0, chords, "long", vmax=8)
-        if rep == 1:
-            play_lead(r, c0, LEAD_INTRO, vmax=8, blip=False)
-        if rep == 3:
-            play_lead(r, c0, LEAD_OUTRO, vmax=8, blip=False)
-        play_drums(r, c0, ["hats"] * 8, att=6, crash=False)
-    t = bar_tick(c + 32)
+        if line:
+            play_lead(r, c0, line, vmax=8, blip=False, ch=2 - side)
+        play_drums(r, c0, ["hats"] * len(chords), att=6, crash=False)
+    t = bar_tick(END_BAR)
     arp(r, 2, t, TOTAL_FRAMES - t, chord_arp_notes("Am"), 7, 5, 8, speed=2)
     bass_note(r, t, TOTAL_FRAMES - t, note_midi("A2"), 7)
     return r
@@ -387,7 +409,11 @@ def test_notation_and_song():
         run = 0 if s else run + 1
         longest = max(longest, run)
     check(longest < FRAME_HZ, "a gap of %d silent frames" % longest)
-    check(first >= FRAME_HZ, "only %d frames of hiss before the first note" % first)
+    check(first >= FRAME_HZ // 4, "only %d frames of hiss before the first note" % first)
+    starts = [bar for _, bar in SECTIONS] + [END_BAR]
+    check(all((b - a) % PHRASE_BARS == 0 for a, b in zip(starts, starts[1:])),
+          "a section that is not whole 4-bar phrases: %r" % starts)
+    check(68.5 <= section_seconds("break") <= 69.5, "the break misses the end screen")
     # The end screen's fade (requested 98 to 101 s, silent 0.5 s later, and
     # earlier in a capture that runs up to 10 % slow) must fall on the held
     # last chord: no voice changes pitch in that stretch.
