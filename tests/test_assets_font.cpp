@@ -110,13 +110,25 @@ TEST(FontGlyphs, LettersAreBoldCapitalsOnTheBaseline) {
     }
 }
 
-TEST(FontGlyphs, TAndIReadApart) {
-    // "DIRECTLY" must not read "DIRECILY": the two differ in many pixels.
+TEST(FontGlyphs, TAndIReadApartAndIKeepsTheLettersSpacing) {
+    // "DIRECTLY" must read neither "DIRECILY" (T and I differ in many
+    // pixels) nor "D I RECTLY": in fixed cells the blank columns beside I
+    // stay within 2 of the letters' average.
     const uint8_t *t = slot('T' - 'A'), *i = slot('I' - 'A');
     int apart = 0;
     for (int r = 0; r < GLYPH_H; ++r)
         for (int c = 0; c < GLYPH_W; ++c) apart += ink(t, c, r) != ink(i, c, r);
     EXPECT_GE(apart, 20);
+    auto side = [](const uint8_t* g) {  // blank columns left and right of the ink
+        int left = GLYPH_W, right = -1;
+        for (int r = 0; r < GLYPH_H; ++r)
+            for (int c = 0; c < GLYPH_W; ++c)
+                if (ink(g, c, r)) left = std::min(left, c), right = std::max(right, c);
+        return left + (GLYPH_W - 1 - right);
+    };
+    double mean = 0;
+    for (int k = 0; k < 26; ++k) mean += side(slot(k)) / 26.0;
+    EXPECT_LE(side(i), mean + 2) << "average " << mean;
 }
 
 TEST(FontGlyphs, ExclamationNarrowsDownAndEndsInADot) {

@@ -7,6 +7,7 @@
 #include <SDL_mixer.h>
 #include <gtest/gtest.h>
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -137,6 +138,73 @@ TEST(MusicPlayback, MixerLoadsTheTuneFromMemoryAtItsLength) {
         EXPECT_NEAR(Mix_MusicDuration(music), estimate, 0.01);
         Mix_FreeMusic(music);
     }
+    Mix_CloseAudio();
+    SDL_Quit();
+}
+
+TEST(MusicSound, DecodedAsTheMixerPlaysItTheTuneKeepsItsMix) {
+    use_audio_driver("dummy");
+    ASSERT_EQ(SDL_Init(SDL_INIT_AUDIO), 0) << SDL_GetError();
+    ASSERT_EQ(Mix_OpenAudio(44100, AUDIO_S16LSB, 2, 1024), 0) << Mix_GetError();
+    Mix_Chunk* chunk = Mix_LoadWAV_RW(SDL_RWFromConstMem(music_mp3, MUSIC_MP3_SIZE), 1);
+    ASSERT_NE(chunk, nullptr) << Mix_GetError();
+    const int16_t* pcm = reinterpret_cast<const int16_t*>(chunk->abuf);
+    const double fs = 44100;
+    const long frames = long(chunk->alen / 4);
+    ASSERT_GT(frames, long(166 * fs));
+    auto at = [&](double s) { return long(s * fs); };
+    // RMS in dBFS of the left (0), right (1) or both (2) channels from a to b seconds.
+    auto level = [&](double a, double b, int side) {
+        double sum = 0;
+        for (long i = at(a); i < at(b); ++i)
+            for (int c = 0; c < 2; ++c)
+                if (side == 2 || side == c) sum += double(pcm[2 * i + c]) * pcm[2 * i + c];
+        return 10 * std::log10(sum / double((at(b) - at(a)) * (side == 2 ? 2 : 1)) / (32768.0 * 32768.0) + 1e-20);
+    };
+    const double end = double(frames) / fs;
+    EXPECT_NEAR(level(0, end, 0), level(0, end, 1), 1.0) << "left and right over the whole tune";
+    EXPECT_NEAR(level(0, 100, 0), level(0, 100, 1), 1.0) << "left and right over the first 100 s";
+
+    // Stereo, but not two tunes: left/right correlation inside both themes.
+    for (double from : {10.0, 40.0}) {
+        double lr = 0, ll = 0, rr = 0;
+        for (long i = at(from); i < at(from + 28); ++i) {
+            double l = pcm[2 * i], r = pcm[2 * i + 1];
+            lr += l * r, ll += l * l, rr += r * r;
+        }
+        double corr = lr / std::sqrt(ll * rr);
+        EXPECT_GE(corr, 0.6) << "from " << from << " s";
+        EXPECT_LE(corr, 0.85) << "from " << from << " s";
+    }
+
+    // Mains hum: the steady 50 and 100 Hz lines of the whole tune (Hann-
+    // windowed Goertzel), far under the hiss.
+    for (double f : {50.0, 100.0}) {
+        double w = 2 * std::cos(2 * M_PI * f / fs), s1 = 0, s2 = 0, wsum = 0;
+        for (long i = 0; i < frames; ++i) {
+            double hann = 0.5 - 0.5 * std::cos(2 * M_PI * double(i) / double(frames - 1));
+            double s0 = hann * (pcm[2 * i] + pcm[2 * i + 1]) / 2 / 32768.0 + w * s1 - s2;
+            s2 = s1, s1 = s0, wsum += hann;
+        }
+        double amp = std::sqrt(s1 * s1 + s2 * s2 - w * s1 * s2) * 2 / wsum;
+        EXPECT_LE(20 * std::log10(amp / std::sqrt(2.0)), -55.0) << f << " Hz";
+    }
+
+    // The break meets the end screen (68.5-69.5 s): loud before, quiet after.
+    EXPECT_GE(level(65.5, 68.5, 2) - level(70, 73, 2), 3.0);
+
+    // The last chord under the end screen's fade decays smoothly: no step
+    // over 1 dB between windows of 0.16 s (its 8-frame volume cycle), lower
+    // in every second than in the one before, still ringing at 102 s.
+    double before = level(86, 86.16, 2);
+    for (double t = 86.16; t + 0.16 <= 105; t += 0.16) {
+        double now = level(t, t + 0.16, 2);
+        EXPECT_LE(before - now, 1.0) << "at " << t << " s";
+        before = now;
+    }
+    for (int t = 87; t < 105; ++t) EXPECT_LT(level(t, t + 1, 2), level(t - 1, t, 2) - 0.05) << "second " << t;
+    EXPECT_GT(level(102, 103, 2), -30.0);
+    Mix_FreeChunk(chunk);
     Mix_CloseAudio();
     SDL_Quit();
 }

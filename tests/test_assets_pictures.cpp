@@ -4,6 +4,7 @@
 #include "assets.h"
 #include <gtest/gtest.h>
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <cstdlib>
 #include <vector>
@@ -80,6 +81,33 @@ int enclosed_black(const uint8_t* pic, int w, int h) {
     int holes = 0;
     for (size_t i = 0; i < black.size(); ++i) holes += black[i] && !seen[i];
     return holes;
+}
+
+// Mean structural similarity of two w x h luma pictures (0..255): Gaussian
+// window of sigma 1.5 over 11 x 11 pixels, the usual constants, over the
+// part where the whole window fits.
+double ssim(const std::vector<double>& a, const std::vector<double>& b, int w, int h) {
+    double k[11], sum = 0;
+    for (int i = 0; i < 11; ++i) sum += k[i] = std::exp(-0.5 * (i - 5) * (i - 5) / (1.5 * 1.5));
+    auto blur_at = [&](auto f, int x0, int y0) {
+        double s = 0;
+        for (int y = 0; y < 11; ++y)
+            for (int x = 0; x < 11; ++x) s += k[x] * k[y] * f(size_t(y0 + y) * w + x0 + x);
+        return s / (sum * sum);
+    };
+    const double c1 = (0.01 * 255) * (0.01 * 255), c2 = (0.03 * 255) * (0.03 * 255);
+    double total = 0;
+    int n = 0;
+    for (int y = 0; y + 11 <= h; ++y)
+        for (int x = 0; x + 11 <= w; ++x, ++n) {
+            double ma = blur_at([&](size_t i) { return a[i]; }, x, y);
+            double mb = blur_at([&](size_t i) { return b[i]; }, x, y);
+            double va = blur_at([&](size_t i) { return a[i] * a[i]; }, x, y) - ma * ma;
+            double vb = blur_at([&](size_t i) { return b[i] * b[i]; }, x, y) - mb * mb;
+            double cov = blur_at([&](size_t i) { return a[i] * b[i]; }, x, y) - ma * mb;
+            total += (2 * ma * mb + c1) * (2 * cov + c2) / ((ma * ma + mb * mb + c1) * (va + vb + c2));
+        }
+    return total / n;
 }
 
 }  // namespace
@@ -183,8 +211,19 @@ TEST(TitlePicture, BlueGreyLetteringSitsOnThePlate) {
 
 // ------------------------------------------------------------- logo picture
 
-TEST(LogoPicture, IsOpaque) {
-    EXPECT_TRUE(fourth_bytes_all(logo_picture, size_t(LOGO_W) * LOGO_H, 255));
+TEST(LogoPicture, FourthByteIs255ButForAShadeInTheBottomRow) {
+    EXPECT_TRUE(fourth_bytes_all(logo_picture, size_t(LOGO_W) * (LOGO_H - 1), 255));
+    int shaded = 0, outside = 0, out_of_range = 0;
+    for (int x = 0; x < LOGO_W; ++x) {
+        int v = logo_picture[(size_t(LOGO_H - 1) * LOGO_W + x) * 4 + 3];
+        if (v == 255) continue;
+        ++shaded;
+        outside += x < 54 || x > 645;
+        out_of_range += v < 223 || v > 251;
+    }
+    EXPECT_EQ(shaded, 582);
+    EXPECT_EQ(outside, 0);
+    EXPECT_EQ(out_of_range, 0);
 }
 
 TEST(LogoPicture, LeftColumnIsBlack) {
@@ -202,7 +241,6 @@ TEST(LogoPicture, ExactBlackIsOnlyTheOpenBackground) {
     EXPECT_GT(art * 2, long(LOGO_W) * LOGO_H);
 }
 
-
 TEST(LogoPicture, LightBlueLettersAndWhiteFlare) {
     int light = 0;
     for (int y = 0; y < LOGO_H; ++y)
@@ -218,6 +256,46 @@ TEST(LogoPicture, LightBlueLettersAndWhiteFlare) {
             flare += c.b >= 240 && c.g >= 240 && c.r >= 240;
         }
     EXPECT_GT(flare, 0);
+}
+
+TEST(LogoPicture, LettersFillTheWidthAndSurviveOneSixth) {
+    // Shown at a median of 1/6 of its size, each logo pixel drawn forward to
+    // one screen spot: the letters must fill the picture, and what every 6th
+    // pixel shows must look like the area-averaged picture (SSIM).
+    std::vector<double> luma(size_t(LOGO_W) * LOGO_H);
+    std::vector<int> black_below(size_t(LOGO_W + 1) * (LOGO_H + 1), 0);  // 2-D prefix sums of black
+    for (int y = 0; y < LOGO_H; ++y)
+        for (int x = 0; x < LOGO_W; ++x) {
+            bgr c = pixel(logo_picture, LOGO_W, x, y);
+            luma[size_t(y) * LOGO_W + x] = 0.299 * c.r + 0.587 * c.g + 0.114 * c.b;
+            black_below[size_t(y + 1) * (LOGO_W + 1) + x + 1] = is_exact(c, 0, 0, 0) +
+                black_below[size_t(y) * (LOGO_W + 1) + x + 1] + black_below[size_t(y + 1) * (LOGO_W + 1) + x] -
+                black_below[size_t(y) * (LOGO_W + 1) + x];
+        }
+    // Letter columns: a bright pixel with no background within 8 px (the rim
+    // of the smoke is bright too, but lies at its edge).
+    auto blacks = [&](int x0, int y0, int x1, int y1) {  // black pixels in [x0, x1) x [y0, y1)
+        auto at = [&](int x, int y) { return black_below[size_t(y) * (LOGO_W + 1) + x]; };
+        return at(x1, y1) - at(x0, y1) - at(x1, y0) + at(x0, y0);
+    };
+    int letter_columns = 0;
+    for (int x = 8; x < LOGO_W - 8; ++x) {
+        bool letter = false;
+        for (int y = 8; y < LOGO_H - 8 && !letter; ++y)
+            letter = luma[size_t(y) * LOGO_W + x] > 140 && blacks(x - 8, y - 8, x + 9, y + 9) == 0;
+        letter_columns += letter;
+    }
+    EXPECT_GE(letter_columns * 10, LOGO_W * 8) << letter_columns << " letter columns";
+
+    constexpr int RW = LOGO_W / 6, RH = LOGO_H / 6;
+    std::vector<double> near(RW * RH), box(RW * RH, 0.0);
+    for (int j = 0; j < RH; ++j)
+        for (int i = 0; i < RW; ++i) {
+            near[j * RW + i] = luma[size_t(6 * j + 3) * LOGO_W + 6 * i + 3];
+            for (int y = 6 * j; y < 6 * j + 6; ++y)
+                for (int x = 6 * i; x < 6 * i + 6; ++x) box[j * RW + i] += luma[size_t(y) * LOGO_W + x] / 36;
+        }
+    EXPECT_GE(ssim(near, box, RW, RH), 0.9);
 }
 
 TEST(LogoPicture, SmokeReadsAsLightOverThePlasma) {

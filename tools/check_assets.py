@@ -129,7 +129,11 @@ def check_logo():
     if img is None:
         return
     bgr = img[..., :3].astype(int)
-    check((img[..., 3] == 255).all(), "logo: fourth byte not 255 everywhere")
+    fourth = img[..., 3].astype(int)
+    low = np.nonzero(fourth[-1] != 255)[0]
+    check((fourth[:-1] == 255).all() and len(low) == 582 and low.min() >= 54 and low.max() <= 645
+          and (fourth[-1, low] >= 223).all() and (fourth[-1, low] <= 251).all(),
+          "logo: fourth byte not 255 but in 582 pixels of the bottom row's columns 54-645 (223-251)")
     black = (bgr == 0).all(axis=2)
     check(black[:, 0].all(), "logo: column 0 is not all black")
     check(black[:4].all() and black[-4:].all() and black[:, :4].all()
@@ -137,7 +141,7 @@ def check_logo():
 
     # The generator's own art mask: all art pixels non-black, rest black.
     import make_logo
-    art = make_logo_mask(make_logo)
+    art = make_logo.render()[1]
     check((~black[art]).all(), f"logo: {int(black[art].sum())} black pixels inside the art")
     check(black[~art].all(), "logo: non-black pixels outside the art mask")
 
@@ -160,21 +164,40 @@ def check_logo():
     check(dark <= 0.15, f"logo: {100 * dark:.1f} % of the art is darker than luma 30 (at most 15 %)")
     check(edge >= 60, f"logo: silhouette edge median luma {edge:.0f} (at least 60)")
     navy = (b > g) & (g > r) & (luma < 70) & ~black
-    check(navy.sum() > 10000, f"logo: too little dark-blue smoke/outline ({navy.sum()} px)")
+    check(navy.sum() > 10000, f"logo: too little dark-blue smoke ({navy.sum()} px)")
+    # Shown at a median of 1/6 of its size, drawn forward pixel by pixel: the
+    # picture that every 6th pixel makes must look like the averaged one.
+    near, box = luma[3::6, 3::6][:25, :127], luma[:150, :762].reshape(25, 6, 127, 6).mean(axis=(1, 3))
+    sim = ssim(near, box)
+    print(f"logo: SSIM of the every-6th-pixel reduction against the area average {sim:.3f}")
+    check(sim >= 0.9, f"logo: SSIM at 1/6 is {sim:.3f} (at least 0.9)")
+    inside = ~black  # art pixels 8 px or more from the background: the letters, not the rim
+    for _ in range(8):
+        pad = np.pad(inside, 1, constant_values=False)
+        inside = inside & pad[:-2, 1:-1] & pad[2:, 1:-1] & pad[1:-1, :-2] & pad[1:-1, 2:]
+    letters = (inside & (luma > 140)).any(axis=0)
+    print(f"logo: letters span {100 * letters.mean():.0f} % of the width")
+    check(letters.mean() >= 0.8, "logo: the letters fill less than 80 % of the width")
     cy, cx = 77, 383
     core = bgr[cy - 8:cy + 8, cx - 8:cx + 8]
     check((core >= 240).all(axis=2).any(), "logo: no white flare in the middle")
 
 
-def make_logo_mask(mod):
-    """Recompute the art mask exactly as the generator does."""
-    W, H = mod.W, mod.H
-    yy, xx = np.mgrid[0:H, 0:W].astype(np.float64) + 0.5
-    dens, _ = mod.smoke_density(xx, yy)
-    _, streaks = mod.flare(xx, yy)
-    d = np.min([mod.stroke_distance(xx, yy, s) for s in mod.STROKES], axis=0)
-    all_cov = np.clip(0.5 - (d - mod.OUTLINE_W), 0.0, 1.0)
-    return (dens > 0.04) | (all_cov > 0.0) | (streaks * 255 > 3)
+def ssim(a, b):
+    """Mean structural similarity of two luma pictures (0..255): Gaussian
+    window of sigma 1.5 over 11 x 11 pixels, the usual constants, over the
+    part where the whole window fits."""
+    k = np.exp(-0.5 * ((np.arange(11) - 5) / 1.5) ** 2)
+    k /= k.sum()
+
+    def blur(x):
+        x = np.apply_along_axis(lambda r: np.convolve(r, k, "valid"), 1, x)
+        return np.apply_along_axis(lambda c: np.convolve(c, k, "valid"), 0, x)
+
+    c1, c2 = (0.01 * 255) ** 2, (0.03 * 255) ** 2
+    ma, mb = blur(a), blur(b)
+    va, vb, cov = blur(a * a) - ma * ma, blur(b * b) - mb * mb, blur(a * b) - ma * mb
+    return float(np.mean((2 * ma * mb + c1) * (2 * cov + c2) / ((ma * ma + mb * mb + c1) * (va + vb + c2))))
 
 
 def check_font():
@@ -208,6 +231,14 @@ def check_font():
             check(runs >= 6, f"font: {ch!r} strokes look thinner than 3 px")
     if "Q" in font:
         check(font["Q"][23].any(), "font: Q's tail does not reach row 23")
+    # Fixed cells: a narrow letter must not stand in a wide gap ("D I RECTLY").
+    letters = [ch for ch in order if ch.isalpha() and ch in font]
+    side = {ch: int(np.argmax(font[ch].any(axis=0))) + 14 - int(np.nonzero(font[ch].any(axis=0))[0].max())
+            for ch in letters}
+    mean_side = np.mean(list(side.values()))
+    if "I" in side:
+        print(f"font: I has {side['I']} px beside it in its cell, the letters {mean_side:.1f} on average")
+        check(side["I"] <= mean_side + 2, f"font: I has {side['I']} px beside it (average {mean_side:.1f})")
     if "T" in font and "I" in font:
         apart = int((font["T"] != font["I"]).sum())
         print(f"font: T and I differ in {apart} pixels")
