@@ -55,6 +55,14 @@ std::vector<std::string> id3v22_frames(const uint8_t* data, int tag_end, int* pa
     return ids;
 }
 
+// start_music with what it prints on stderr caught in *err.
+Mix_Music* start_music_capturing(std::string* err) {
+    testing::internal::CaptureStderr();
+    Mix_Music* music = start_music();
+    *err = testing::internal::GetCapturedStderr();
+    return music;
+}
+
 // Sets the audio driver the next SDL audio start-up will pick.
 void use_audio_driver(const char* name) { ASSERT_EQ(setenv("SDL_AUDIODRIVER", name, 1), 0); }
 
@@ -211,9 +219,8 @@ TEST(MusicSound, DecodedAsTheMixerPlaysItTheTuneKeepsItsMix) {
 
 TEST(MusicPlayback, StartMusicPlaysWhenADeviceOpens) {
     use_audio_driver("dummy");
-    testing::internal::CaptureStderr();
-    Mix_Music* music = start_music();
-    std::string err = testing::internal::GetCapturedStderr();
+    std::string err;
+    Mix_Music* music = start_music_capturing(&err);
     EXPECT_NE(music, nullptr);
     EXPECT_FALSE(music_is_silent());
     EXPECT_TRUE(music_playing());
@@ -227,9 +234,8 @@ TEST(MusicPlayback, StartMusicPlaysWhenADeviceOpens) {
 TEST(MusicPlayback, NoAudioDriverMeansOneLineAndSilence) {
     null_platform_reset();  // the silent stand-in runs on the (virtual) wall clock
     use_audio_driver("tapehiss-no-such-driver");
-    testing::internal::CaptureStderr();
-    Mix_Music* music = start_music();
-    std::string err = testing::internal::GetCapturedStderr();
+    std::string err;
+    Mix_Music* music = start_music_capturing(&err);
     EXPECT_EQ(music, nullptr);
     EXPECT_TRUE(music_is_silent());
     EXPECT_TRUE(music_playing());  // the silent clock stands in for the tune
