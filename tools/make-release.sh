@@ -55,6 +55,13 @@ info_text() {
 TAPEHISS MEETS MODERNITY                                          v$version
 An intro by ZVK for Moxbar Twenty Five, $platform x86-64 release
 
+WARNING: FLASHING LIGHTS
+  For about 69 seconds the main scene fills most of the screen with a
+  plasma that cycles saturated red at 3 to 30 flashes a second. This can
+  trigger seizures in people with photosensitive epilepsy. Do not watch it
+  if that may concern you or anyone watching; a key press leaves the main
+  scene at once.
+
           TAPEHISS MEETS MODERNITY
   SAMPLED SPECCY TUNE BY GUESTSTAR HALVORNIK ZORBLE
                 CODE TOLBAN ZVK
