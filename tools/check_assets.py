@@ -18,6 +18,7 @@ import numpy as np
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(ROOT, "tools"))
+from facts import GLYPH_ORDER, LOGO_H, LOGO_W, TITLE_H, TITLE_W  # noqa: E402
 from make_font_preview import load_font  # noqa: E402
 
 ASSETS = sys.argv[1] if len(sys.argv) > 1 else os.path.join(ROOT, "assets")
@@ -45,7 +46,7 @@ def is_red(px):
 
 
 def check_title():
-    img = load_bgra("title.bgra", 1280, 720)
+    img = load_bgra("title.bgra", TITLE_W, TITLE_H)
     if img is None:
         return
     bgr = img[..., :3].astype(int)
@@ -125,7 +126,7 @@ def black_holes(black):
 
 
 def check_logo():
-    img = load_bgra("logo.bgra", 766, 154)
+    img = load_bgra("logo.bgra", LOGO_W, LOGO_H)
     if img is None:
         return
     bgr = img[..., :3].astype(int)
@@ -201,7 +202,7 @@ def ssim(a, b):
 
 
 def check_font():
-    order = "ABCDEFGHIJKLMNOPQRSTUVWXYZ!.?@"
+    order = GLYPH_ORDER
     path = os.path.join(ASSETS, "font.txt")
     try:
         font = load_font(path)

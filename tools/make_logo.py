@@ -20,9 +20,9 @@ import os
 
 import numpy as np
 
+from facts import LOGO_H as H, LOGO_W as W
 from picture_io import write_picture
 
-W, H = 766, 154
 CX, CY = W / 2.0, H / 2.0
 MARGIN = 4  # black frame kept around the artwork
 FLOOR = np.array([10.0, 36.0, 76.0])  # darkest art colour (R, G, B): dark blue, luma 33

@@ -12,13 +12,5 @@ if [ "$kind" = all ]; then
   # asset generators (the title needs the DejaVu Sans Bold Oblique face) and the video capture
   pkgs+=(python3-numpy python3-pil lame sox ffmpeg fonts-dejavu-extra)
 fi
-missing=()
-for p in "${pkgs[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-[ ${#missing[@]} -eq 0 ] && exit 0
-echo "Installing: ${missing[*]}"
-sudo=""
-[ "$(id -u)" -eq 0 ] || sudo=sudo
-$sudo apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+source "$(dirname "$0")/packages.sh"
+need_packages "${pkgs[@]}"

@@ -13,15 +13,6 @@
 #include <SDL.h>
 #include <cstdio>
 
-const char* const credits_lines[CREDITS_LINE_COUNT] = {
-    "          TAPEHISS MEETS MODERNITY",
-    "SAMPLED SPECCY TUNE BY GUESTSTAR HALVORNIK ZORBLE",
-    "              CODE TOLBAN ZVK",
-    "              GFX VIMPE ZVK",
-    "           WE LOVE ZX SPECTRUM",
-};
-const int credits_line_y[CREDITS_LINE_COUNT] = {500, 529, 558, 587, 616};
-
 void draw_credits() {
     draw_picture_block(CREDITS_LOGO_X, CREDITS_LOGO_Y, LOGO_W, LOGO_H);
     for (int i = 0; i < CREDITS_LINE_COUNT; ++i) draw_text_screen(credits_lines[i], CREDITS_TEXT_X, credits_line_y[i]);

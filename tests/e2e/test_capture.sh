@@ -13,13 +13,16 @@ FAILS=0
 fail() { echo "FAIL: $*" >&2; FAILS=$((FAILS + 1)); }
 
 [ -x "$CAP" ] || { echo "FAIL: no capture tool at $CAP" >&2; exit 1; }
+source "$SRC/tools/facts.sh"
+load_facts "$BUILD"
 
 # png_check FILE WHAT: decodes the PNG with the standard library alone and
 # checks it against WHAT (size only, "black", or "title" = the title asset).
 png_check() {
-  python3 - "$1" "$2" "$SRC/assets/title.bgra" <<'EOF'
+  python3 - "$1" "$2" "$SRC/assets/title.bgra" "$FACT_SCREEN_W" "$FACT_SCREEN_H" <<'EOF'
 import struct, sys, zlib
 path, what, title = sys.argv[1:4]
+screen_w, screen_h = int(sys.argv[4]), int(sys.argv[5])
 data = open(path, 'rb').read()
 assert data[:8] == b'\x89PNG\r\n\x1a\n', 'not a PNG'
 pos, idat, ihdr = 8, b'', None
@@ -31,7 +34,7 @@ while pos < len(data):
     if kind == b'IDAT': idat += body
     pos += 12 + n
 w, h, depth, colour = ihdr[:4]
-assert (w, h, depth, colour) == (1280, 720, 8, 2), f'got {w}x{h} depth {depth} colour type {colour}'
+assert (w, h, depth, colour) == (screen_w, screen_h, 8, 2), f'got {w}x{h} depth {depth} colour type {colour}'
 raw = zlib.decompress(idat)
 assert len(raw) == h * (1 + 3 * w), 'wrong amount of pixel data'
 # Undo the row filters to get the RGB bytes.
@@ -186,7 +189,7 @@ leftovers=$(compgen -G "$WORK/*.tmp*" || true)
 [ -z "$leftovers" ] || fail "temporary files left behind: $leftovers"
 
 # The video stream starts with the title picture and announces the music start.
-FRAME=$((1280 * 720 * 3))
+FRAME=$((FACT_SCREEN_W * FACT_SCREEN_H * 3))
 rc=0
 "$CAP" --video-raw 2>"$WORK/video.err" | head -c $((2 * FRAME)) >"$WORK/frames.rgb" || rc=$?
 [ "$(stat -c %s "$WORK/frames.rgb")" -eq $((2 * FRAME)) ] || fail "video stream too short"
