@@ -91,7 +91,7 @@ void start_music() {
     if (!open_sound_within_limit()) return;
     Mix_VolumeMusic(100);
     // The stream reads the bytes in place; the music object owns and closes it.
-    SDL_RWops* stream = SDL_RWFromConstMem(music_mp3, MUSIC_MP3_SIZE);
+    SDL_RWops* stream = SDL_RWFromConstMem(music_mp3, int(music_mp3_size()));
     Mix_Music* music = Mix_LoadMUSType_RW(stream, MUS_MP3, 1);
     if (!music) {
         go_silent(SDL_GetError());
