@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced: load_facts BUILD_DIR sets FACT_NAME for every fact tapehiss-facts
 # prints (screen and picture sizes, glyph order, scene lengths, credits...),
 # building the tool in BUILD_DIR first when it is not there.

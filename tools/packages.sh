@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by the scripts that need Debian packages.
 # need_packages PKG...: installs those of PKG that are not installed yet, and
 # nothing else (through sudo when not root); the package index is refreshed

@@ -6,7 +6,7 @@ kind=${1:-run}
 pkgs=(cmake g++ make pkg-config libsdl2-dev libsdl2-mixer-dev libpng-dev)
 if [ "$kind" != run ]; then
   # tests and benchmarks; Xvfb, xdotool and xwd drive the real executable
-  pkgs+=(libgtest-dev libbenchmark-dev xvfb xdotool x11-apps openbox libfaketime)
+  pkgs+=(libgtest-dev libbenchmark-dev xvfb xdotool x11-apps openbox libfaketime shellcheck)
 fi
 if [ "$kind" = all ]; then
   # asset generators (the title needs the DejaVu Sans Bold Oblique face) and the video capture

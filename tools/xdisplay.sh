@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by the scripts that run the intro on a private X display.
 # start_xvfb WIDTHxHEIGHT [DEPTH]: a fresh Xvfb on a free display number,
 # DISPLAY pointing at it and XVFB_PID its process, once it answers.

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Shared by the end-to-end scripts: a private Xvfb display, screenshots and key
 # presses. Sourced with EXE, SRC and BUILD set (the script's three arguments).
 set -euo pipefail
@@ -27,6 +28,7 @@ start_intro() {
 }
 
 # wait_intro: waits for the intro to end; its exit status lands in RC.
+# shellcheck disable=SC2034  # RC is read by the scripts that source this
 wait_intro() {
   RC=0
   wait "$APP_PID" || RC=$?

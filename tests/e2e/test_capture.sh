@@ -117,8 +117,12 @@ grep -q 'names a directory' "$WORK/err.txt" || fail "refusing a directory does n
 rmdir "$WORK/adir"
 : >"$WORK/plainfile"
 refuse "output below a plain file" --out "$WORK/plainfile/x.png" credits
-[ -z "$(ls -A "$WORK" | grep -v -e '^refuse$' -e '\.txt$' -e '^plainfile$')" ] ||
-  fail "refusals left files in the work directory: $(ls -A "$WORK")"
+left=()
+for f in "$WORK"/* "$WORK"/.[!.]*; do
+  [ -e "$f" ] || continue
+  case "${f##*/}" in refuse | plainfile | *.txt) ;; *) left+=("${f##*/}") ;; esac
+done
+[ ${#left[@]} -eq 0 ] || fail "refusals left files in the work directory: ${left[*]}"
 
 # Valid runs: the title is the title picture exactly, main 0 is black, and the
 # default file name follows the scene.

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # An unattended whole run checked from outside: the scenes are told apart on
 # screenshots taken several times a second, their lengths measured on this
 # script's clock, the main scene's pace from the scroller (it moves one pixel
@@ -15,7 +16,7 @@ cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$APP_PID/stat" 2>/dev/null || ech
 
 whole_run() {
   start_display "${RUN_SIZE:-1280x720}"
-  local wm_pid= hog_pids=()
+  local wm_pid='' hog_pids=()
   if [ "${RUN_WM:-0}" = 1 ]; then
     openbox >/dev/null 2>&1 &
     wm_pid=$!
@@ -50,7 +51,7 @@ whole_run() {
     if [ "$scene" = main ] && [ "$band" -ge 0 ]; then
       case "$quiet_done" in
         "") quiet_done=started; mark=quiet-start ;;
-        started) quiet_done=done; mark=quiet-end ;;
+        started) quiet_done=finished; mark=quiet-end ;;
       esac
     fi
     # Mid-time of the screenshot, the scene it shows, the scroller offset,
@@ -70,8 +71,8 @@ whole_run() {
   done
   wait_intro
   T_EXIT=$(now)
-  [ ${#hog_pids[@]} -gt 0 ] && kill "${hog_pids[@]}" 2>/dev/null
-  [ -n "$wm_pid" ] && kill "$wm_pid" 2>/dev/null
+  [ ${#hog_pids[@]} -eq 0 ] || kill "${hog_pids[@]}" 2>/dev/null || true
+  [ -z "$wm_pid" ] || kill "$wm_pid" 2>/dev/null || true
   cat "$WORK/checks.log" 2>/dev/null || true
   [ -z "${CHECK_FAILED:-}" ] || fail "screenshots differ from the pictures drawn in memory: $CHECK_FAILED"
   # First sighting of each scene.
