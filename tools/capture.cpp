@@ -261,7 +261,8 @@ static int stream_video() {
         draw_main_pass(&pos, &dir);
     }
 
-    // End-screen frames last 56.25 ms; each output frame shows the one whose
+    // An end-screen frame lasts its 56 ms sleep and its drawing, about 56.25 ms
+    // in all (END_FRAME_US); each output frame shows the one whose
     // time span it starts in.
     int64_t shown = -1;
     for (int64_t j = 0; j < p.end_frames; ++j) {
