@@ -5,7 +5,7 @@
 #include "assets.h"
 #include "effects/logo.h"
 #include "effects/plasma.h"
-#include "flow/screen.h"
+#include "screen/screen.h"
 #include "text/scroller.h"
 #include <benchmark/benchmark.h>
 #include <cstdio>

@@ -2,20 +2,20 @@
 // another size or pixel format: the scaled copy runs once per frame and must
 // stay well inside the 13 ms pace. The floor beside each size is the memory
 // traffic alone: every destination row written once from a cached row.
-#include "flow/surface.h"
+#include "screen/surface.h"
 #include <benchmark/benchmark.h>
 #include <cstring>
 #include <vector>
 
 static void present_to(benchmark::State& state, int w, int h, uint32_t format) {
     SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormat(0, w, h, 32, format);
-    if (!surface || attach_screen(surface)) {
+    if (!surface || attach_screen_area(surface, w, h)) {
         state.SkipWithError("expected a surface that needs our own buffer");
         return;
     }
     for (int i = 0; i < SCREEN_BYTES; ++i) screen_pixels[i] = uint8_t(i * 7);
     for (auto _ : state) {
-        present_screen(nullptr);  // no window: only the scaled copy is timed
+        present_screen();  // no window: only the scaled copy is timed
         benchmark::DoNotOptimize(surface->pixels);
     }
     SDL_FreeSurface(surface);

@@ -3,18 +3,19 @@
 // Usage: shot_check title|credits|main|end SHOT.xwd
 //        (a screenshot of a larger display is first checked to be the exact
 //        nearest-neighbour scaling of a 1280 x 720 picture, which is checked)
-//        shot_check letterbox SHOT.xwd        (scaled title picture, black around)
-//        shot_check audio FILE.raw SECONDS    (S16LE stereo 44.1 kHz from SDL's disk driver)
-//        shot_check band SHOT.xwd             (prints the scroller offset shown)
 //        shot_check classify SHOT.xwd         (prints the scene shown)
 //        shot_check poll SHOT.xwd             (the scene and the scroller offset)
 //        shot_check main-moment SHOT.xwd      (the main-scene pass drawn exactly as shown)
 //        shot_check end-moment SHOT.xwd       (the end-screen frame drawn exactly as shown)
+//        shot_check audio FILE.raw SECONDS    (S16LE stereo 44.1 kHz from SDL's disk driver)
+//        shot_check fade FILE.raw             (the capture ends in a fade to silence)
+//        shot_check routines                  (the plasma and logo passes this machine runs)
 #include "assets.h"
+#include "effects/logo.h"
 #include "effects/plasma.h"
 #include "endscreen/endscreen.h"
 #include "flow/demo.h"
-#include "flow/surface.h"
+#include "screen/surface.h"
 #include "text/font.h"
 #include "text/scroller.h"
 #include "moments.h"
@@ -214,12 +215,6 @@ static int band_offset(const shot& s) {
     return -1;
 }
 
-static int check_band(const shot& s) {
-    const int offset = band_offset(s);
-    std::printf("%d\n", offset);
-    return offset < 0 ? 1 : 0;
-}
-
 static int check_end(const shot& s) {
     std::vector<uint8_t> m = memory_screen();
     draw_end_screen_text();
@@ -235,48 +230,6 @@ static int check_end(const shot& s) {
         }
     std::printf("end screen: %ld green and %ld violet ribbon pixels, %ld others\n", green, violet, other);
     return bad || other || green == 0 || violet == 0;
-}
-
-// The title picture scaled into a centred 16:9 rectangle with black around:
-// the window may fill the display or sit in its middle at its own size.
-static int check_letterbox(const shot& s) {
-    int x0 = s.w, y0 = s.h, x1 = -1, y1 = -1;
-    for (int y = 0; y < s.h; ++y)
-        for (int x = 0; x < s.w; ++x)
-            if (s.at(x, y) != 0) x0 = std::min(x0, x), y0 = std::min(y0, y), x1 = std::max(x1, x), y1 = std::max(y1, y);
-    if (x1 < 0) {
-        std::fprintf(stderr, "letterbox: the screen is black\n");
-        return 1;
-    }
-    SDL_Rect r{x0, y0, x1 - x0 + 1, y1 - y0 + 1};
-    bool centred = std::abs(x0 - (s.w - 1 - x1)) <= 1 && std::abs(y0 - (s.h - 1 - y1)) <= 1;
-    bool aspect = std::abs(r.w * SCREEN_H - r.h * SCREEN_W) <= SCREEN_W;
-    if (!centred || !aspect)
-        std::fprintf(stderr, "letterbox: picture at (%d, %d) %dx%d is not a centred 16:9 rectangle\n", r.x, r.y, r.w, r.h);
-    long bad = 0;
-    for (int y = 0; y < s.h; ++y)
-        for (int x = 0; x < s.w; ++x) {
-            bool inside = x >= r.x && x < r.x + r.w && y >= r.y && y < r.y + r.h;
-            uint32_t want = 0;
-            if (inside) {
-                int sx = int(int64_t(x - r.x) * SCREEN_W / r.w), sy = int(int64_t(y - r.y) * SCREEN_H / r.h);
-                want = rgb_of(title_picture + 4 * (sx + SCREEN_W * sy));
-                // Scaling may round to a neighbouring source pixel.
-                bool near = false;
-                for (int dy = -1; dy <= 1 && !near; ++dy)
-                    for (int dx = -1; dx <= 1 && !near; ++dx) {
-                        int nx = std::min(std::max(sx + dx, 0), SCREEN_W - 1);
-                        int ny = std::min(std::max(sy + dy, 0), SCREEN_H - 1);
-                        near = s.at(x, y) == rgb_of(title_picture + 4 * (nx + SCREEN_W * ny));
-                    }
-                if (near) continue;
-            }
-            if (s.at(x, y) != want && bad++ < 5)
-                std::fprintf(stderr, "letterbox: pixel (%d, %d) is %06x, expected %06x\n", x, y, s.at(x, y), want);
-        }
-    std::printf("letterbox: %dx%d screen, picture at (%d, %d) %dx%d, %ld pixels off\n", s.w, s.h, r.x, r.y, r.w,
-                r.h, bad);
-    return bad || !centred || !aspect ? 1 : 0;
 }
 
 // Prints the RMS level of every second of the capture and the longest run of
@@ -403,11 +356,24 @@ static int match_moment(const shot& s, bool main_scene) {
     return best == 0 ? 0 : 1;
 }
 
+// The passes the intro picks on this machine (the first of each list), so a
+// measurement can say what it measured.
+static int print_routines() {
+    const plasma_routine* plasma;
+    const logo_routine* logo;
+    plasma_routines(&plasma);
+    logo_routines(&logo);
+    return std::printf("plasma %s, logo %s\n", plasma[0].name, logo[0].name) < 0;
+}
+
 int main(int argc, char** argv) {
     if (argc >= 4 && std::strcmp(argv[1], "audio") == 0) return check_audio(argv[2], std::atoi(argv[3]));
     if (argc == 3 && std::strcmp(argv[1], "fade") == 0) return check_fade(argv[2]);
+    if (argc == 2 && std::strcmp(argv[1], "routines") == 0) return print_routines();
     if (argc != 3) {
-        std::fprintf(stderr, "usage: shot_check title|credits|main|end|letterbox|band SHOT.xwd\n");
+        std::fprintf(stderr,
+                     "usage: shot_check title|credits|main|end|classify|poll|main-moment|end-moment SHOT.xwd\n"
+                     "       shot_check audio FILE.raw SECONDS | fade FILE.raw | routines\n");
         return 2;
     }
     shot s;
@@ -416,22 +382,19 @@ int main(int argc, char** argv) {
         return 2;
     }
     std::string what = argv[1];
-    // Larger displays: every check but the letterbox one looks at the picture
-    // the screenshot was scaled from.
-    // Run several times a second: quiet, and no failure status for "other".
-    const bool polled = what == "classify" || what == "band" || what == "poll";
-    if (what != "letterbox" && !unscale(&s, polled)) {
+    // Larger displays: every check looks at the picture the screenshot was
+    // scaled from. Polls run several times a second: quiet, and no failure
+    // status for "other".
+    const bool polled = what == "classify" || what == "poll";
+    if (!unscale(&s, polled)) {
         if (what == "classify") std::printf("other\n");
-        if (what == "band") std::printf("-1\n");
         if (what == "poll") std::printf("other -1\n");
-        return what == "band" ? 1 : 0;
+        return polled ? 0 : 1;
     }
     if (what == "title") return check_title(s);
     if (what == "credits") return check_credits(s);
     if (what == "main") return check_main(s);
     if (what == "end") return check_end(s);
-    if (what == "letterbox") return check_letterbox(s);
-    if (what == "band") return check_band(s);
     if (what == "classify") return std::printf("%s\n", classify(s)) < 0;
     if (what == "poll") {  // the scene and, in the main scene, the band's offset
         const char* scene = classify(s);

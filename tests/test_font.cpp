@@ -1,6 +1,6 @@
 // Font lookup and cell drawing on a screen in plain memory, and into the strip.
 #include "assets.h"
-#include "flow/screen.h"
+#include "screen/screen.h"
 #include "testkit.h"
 #include "text/font.h"
 #include "text/scroller.h"
@@ -72,7 +72,7 @@ TEST(FontLookup, ExactlyTheThirtyCodesHaveGlyphsInSlotOrder) {
 
 TEST(FontCells, LetterAAtOriginShowsItsBitsInRedOnBlack) {
     use_memory_screen(FILL);
-    draw_char_screen('A', 0, 0);
+    draw_char(screen_text_target(), 'A', 0, 0);
     const uint8_t* a = slot_of(0);
     expect_screen_cell(a, 0, 0, FILL);
     // The font keeps its ink in rows 9..20 and leaves column 14 as spacing.
@@ -92,7 +92,7 @@ TEST(FontCells, CodesWithoutGlyphDrawAnEmptyBlackCell) {
     const uint8_t codes[] = {' ', '7', 'a', 0x80, 0xC1, 0xFF};
     for (uint8_t c : codes) {
         use_memory_screen(FILL);
-        draw_char_screen(c, 300, 400);
+        draw_char(screen_text_target(), c, 300, 400);
         expect_screen_cell(nullptr, 300, 400, FILL);
         EXPECT_EQ(touched_outside(300, 400, 300 + GLYPH_W, 400 + GLYPH_H), 0) << "code " << int(c);
     }
@@ -101,7 +101,7 @@ TEST(FontCells, CodesWithoutGlyphDrawAnEmptyBlackCell) {
 TEST(FontCells, EveryGlyphDrawsItsOwnBits) {
     for (int i = 0; i < FONT_GLYPH_COUNT; ++i) {
         use_memory_screen(FILL);
-        draw_char_screen(uint8_t(GLYPH_ORDER[i]), 17 * i, 3 * i);
+        draw_char(screen_text_target(), uint8_t(GLYPH_ORDER[i]), 17 * i, 3 * i);
         expect_screen_cell(slot_of(i), 17 * i, 3 * i, FILL);
     }
 }
@@ -115,7 +115,7 @@ TEST(FontBlit, RowsTakeCeilWidthOverEightBytesAndBitZeroIsLeftmost) {
         std::vector<uint8_t> bits(size_t(row_bytes) * h);
         for (size_t i = 0; i < bits.size(); ++i) bits[i] = uint8_t(0x9D + 37 * i);
         use_memory_screen(FILL);
-        blit_bits_screen(w, h, bits.data(), 40, 50);
+        blit_bits(screen_text_target(), w, h, bits.data(), 40, 50);
         for (int r = 0; r < h; ++r)
             for (int j = 0; j < w; ++j) {
                 bool ink = (bits[r * row_bytes + j / 8] >> (j % 8)) & 1;
@@ -164,8 +164,8 @@ TEST(FontStrip, StripCellsAreBlackOnBlueAndKeepTheFourthByte) {
     ASSERT_TRUE(obtain_scroll_strip());
     const size_t row_bytes = size_t(SCROLL_STRIP_W) * 4;
     std::memset(scroll_strip, 0x77, row_bytes * GLYPH_H);
-    draw_char_strip('Q', 30, 0);
-    draw_char_strip('q', 45, 0);
+    draw_char(strip_text_target(), 'Q', 30, 0);
+    draw_char(strip_text_target(), 'q', 45, 0);
     const uint8_t* q = glyph_for('Q');
     for (int r = 0; r < GLYPH_H; ++r)
         for (int x = 0; x < 80; ++x) {

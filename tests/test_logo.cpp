@@ -1,7 +1,7 @@
 // Rotating logo: the offset table against a plain scalar formula, its known
 // values and ranges, and frames drawn into a plain screen.
 #include "effects/logo.h"
-#include "flow/screen.h"
+#include "screen/screen.h"
 #include "assets.h"
 #include "routine_skip.h"
 #include "testkit.h"

@@ -1,8 +1,8 @@
 // Plasma tables and frames: known values, whole-table properties, and every
 // pixel of several frames against a plain per-pixel formula.
 #include "effects/plasma.h"
-#include "flow/screen.h"
 #include "routine_skip.h"
+#include "screen/screen.h"
 #include "testkit.h"
 #include <gtest/gtest.h>
 #include <algorithm>

@@ -1,10 +1,14 @@
 // The screen buffer: whole-picture copies, the clear, and drawing into a
 // buffer of our own when the window surface has another layout.
 #include "assets.h"
-#include "flow/scale.h"
-#include "flow/surface.h"
+#include "screen/scale.h"
+#include "screen/surface.h"
 #include "testkit.h"
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <sys/resource.h>
+#include <unistd.h>
 #include <gtest/gtest.h>
 #include <vector>
 
@@ -16,13 +20,18 @@ TEST(PictureCopies, TitleCopyIsByteExactFourthBytesIncluded) {
     EXPECT_EQ(std::memcmp(screen_pixels, title_picture, SCREEN_BYTES), 0);
 }
 
+// Black is the surface format's own: a fourth byte of 255 where it is alpha.
 TEST(PictureCopies, ClearPaintsEveryPixelTheSurfaceBlack) {
-    use_memory_screen(0xA7);
-    SDL_Surface* surface = memory_screen_surface();
-    clear_screen(surface);
-    uint32_t black = SDL_MapRGB(surface->format, 0, 0, 0);
-    for (int y = 0; y < SCREEN_H; ++y)
-        for (int x = 0; x < SCREEN_W; ++x) ASSERT_EQ(screen_word(x, y), black) << x << "," << y;
+    for (uint32_t format : {SDL_PIXELFORMAT_RGB888, SDL_PIXELFORMAT_ARGB8888}) {
+        std::vector<uint8_t> memory(SCREEN_BYTES, 0xA7);
+        SDL_Surface* s = SDL_CreateRGBSurfaceWithFormatFrom(memory.data(), SCREEN_W, SCREEN_H, 32, SCREEN_PITCH, format);
+        ASSERT_TRUE(attach_screen_area(s, SCREEN_W, SCREEN_H));
+        clear_screen();
+        const uint32_t black = SDL_MapRGB(s->format, 0, 0, 0);
+        for (int y = 0; y < SCREEN_H; ++y)
+            for (int x = 0; x < SCREEN_W; ++x) ASSERT_EQ(screen_word(x, y), black) << x << "," << y;
+        SDL_FreeSurface(s);
+    }
 }
 
 TEST(PictureCopies, PictureBlockWritesExactlyItsRectangle) {
@@ -57,7 +66,7 @@ TEST(ScreenLayout, OnlyTheExactLayoutIsDrawnIntoDirectly) {
         SDL_Surface* s = SDL_CreateRGBSurfaceWithFormatFrom(memory.data(), c.w, c.h, 32, c.pitch, c.format);
         ASSERT_NE(s, nullptr) << SDL_GetError();
         EXPECT_EQ(surface_has_screen_layout(s), c.direct) << c.w << "x" << c.h << " pitch " << c.pitch;
-        EXPECT_EQ(attach_screen(s), c.direct);
+        EXPECT_EQ(attach_screen_area(s, c.w, c.h), c.direct);
         EXPECT_EQ(screen_pixels == memory.data(), c.direct);
         SDL_FreeSurface(s);
     }
@@ -96,14 +105,14 @@ struct Presented {
 
 TEST(ScreenLayout, OwnBufferIsScaledCentredWithBlackAround) {
     Presented small(1024, 768, SDL_PIXELFORMAT_RGB888);
-    ASSERT_FALSE(attach_screen(small.surface));
+    ASSERT_FALSE(attach_screen_area(small.surface, 1024, 768));
     // Left half red, right half green, in our buffer's byte order.
     for (int y = 0; y < SCREEN_H; ++y)
         for (int x = 0; x < SCREEN_W; ++x) {
             uint8_t* p = screen_pixels + 4 * (x + SCREEN_W * y);
             p[0] = 0, p[1] = x < 640 ? 0 : 255, p[2] = x < 640 ? 255 : 0, p[3] = 255;
         }
-    present_screen(nullptr);  // the update of a missing window fails harmlessly
+    present_screen();  // no window: it only scales
     EXPECT_EQ(small.rgb(0, 0), (std::vector<int>{0, 0, 0}));
     EXPECT_EQ(small.rgb(1023, 95), (std::vector<int>{0, 0, 0}));
     EXPECT_EQ(small.rgb(0, 96), (std::vector<int>{255, 0, 0}));
@@ -114,18 +123,49 @@ TEST(ScreenLayout, OwnBufferIsScaledCentredWithBlackAround) {
 
     // Another byte order: the colours still come out right.
     Presented large(1920, 1080, SDL_PIXELFORMAT_BGR888);
-    ASSERT_FALSE(attach_screen(large.surface));
+    ASSERT_FALSE(attach_screen_area(large.surface, 1920, 1080));
     copy_title_picture();
-    present_screen(nullptr);
+    present_screen();
     for (int y : {0, 400, 1079})
         for (int x : {0, 700, 1919}) {
             const uint8_t* src = title_picture + 4 * (x * 2 / 3 + SCREEN_W * (y * 2 / 3));
             EXPECT_EQ(large.rgb(x, y), (std::vector<int>{src[2], src[1], src[0]})) << x << "," << y;
         }
 
-    // The screen's surface is our own buffer, not the window surface.
-    clear_screen(screen_surface());
+    // The screen is our own buffer, not the window surface.
+    clear_screen();
     for (int i = 0; i < SCREEN_W * SCREEN_H; ++i) ASSERT_EQ(screen_pixels[4 * i + 2], 0);
+}
+
+// A surface of another pixel format needs a scaled copy; when its memory
+// cannot be had, one line says so and nothing is written raw into the surface
+// (4-byte pixels into a 3-byte layout would run past its end). An
+// address-space limit and AddressSanitizer's shadow memory do not mix.
+#if !defined(__SANITIZE_ADDRESS__)
+[[noreturn]] void present_without_memory_for_the_scaled_copy() {
+    Presented shown(1920, 1080, SDL_PIXELFORMAT_RGB24);
+    rlimit tight;
+    getrlimit(RLIMIT_AS, &tight);
+    // Room for what is mapped now and a little more, not for a scaled picture.
+    std::ifstream statm("/proc/self/statm");
+    size_t pages = 0;
+    statm >> pages;
+    tight.rlim_cur = rlim_t(pages * size_t(sysconf(_SC_PAGESIZE)) + (size_t(1) << 20));
+    setrlimit(RLIMIT_AS, &tight);
+    attach_screen_area(shown.surface, 1920, 1080);
+    copy_title_picture();
+    present_screen();
+    std::exit(shown.rgb(960, 540) == std::vector<int>(3, 0) ? 0 : 3);
+}
+#endif
+
+TEST(ScreenLayout, NoMemoryForTheScaledCopyMeansOneLineAndNoRawWrite) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "an address-space limit and AddressSanitizer do not mix";
+#else
+    EXPECT_EXIT(present_without_memory_for_the_scaled_copy(), testing::ExitedWithCode(0),
+                "tapehiss: cannot make the 1920 x 1080 picture for this display");
+#endif
 }
 
 // Whole-number factors, the general path and a width past the column map all
@@ -152,6 +192,20 @@ TEST(ScreenLayout, ScalingIsExactlyNearestNeighbour) {
     }
 }
 
+// The offscreen video driver's window surface has the screen's own layout and
+// is drawn into directly.
+TEST(ScreenLayout, OffscreenDriverWindowIsDrawnIntoDirectly) {
+    setenv("SDL_VIDEODRIVER", "offscreen", 1);
+    ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
+    SDL_Window* window = SDL_CreateWindow("test", 0, 0, SCREEN_W, SCREEN_H, SDL_WINDOW_FULLSCREEN | SDL_WINDOW_SHOWN);
+    ASSERT_NE(window, nullptr) << SDL_GetError();
+    ASSERT_TRUE(attach_window_screen(window));
+    EXPECT_TRUE(screen_drawn_direct);
+    EXPECT_EQ(screen_pixels, SDL_GetWindowSurface(window)->pixels);
+    detach_window_screen();
+    SDL_Quit();
+}
+
 // The dummy video driver's real window surface (1024 x 768): the title shows
 // scaled into the middle, black above and below.
 TEST(ScreenLayout, DummyDriverWindowShowsTheTitleLetterboxed) {
@@ -163,9 +217,10 @@ TEST(ScreenLayout, DummyDriverWindowShowsTheTitleLetterboxed) {
     ASSERT_NE(surface, nullptr) << SDL_GetError();
     ASSERT_EQ(surface->w, 1024);
     ASSERT_EQ(surface->h, 768);
-    ASSERT_FALSE(attach_screen(surface));
+    ASSERT_TRUE(attach_window_screen(window));
+    EXPECT_FALSE(screen_drawn_direct);
     copy_title_picture();
-    present_screen(window);
+    present_screen();
     auto rgb = [&](int x, int y) {
         uint32_t p;
         std::memcpy(&p, static_cast<uint8_t*>(surface->pixels) + y * surface->pitch + 4 * x, 4);
@@ -183,6 +238,7 @@ TEST(ScreenLayout, DummyDriverWindowShowsTheTitleLetterboxed) {
     EXPECT_EQ(rgb(512, 96 + 288), (std::vector<int>{title_picture[4 * (640 + 1280 * 360) + 2],
                                                       title_picture[4 * (640 + 1280 * 360) + 1],
                                                       title_picture[4 * (640 + 1280 * 360)]}));
+    detach_window_screen();
     SDL_Quit();
 }
 

@@ -1,5 +1,5 @@
 #include "testkit.h"
-#include "flow/surface.h"
+#include "screen/screen.h"
 #include <cstddef>
 #include <cstring>
 #include <vector>
@@ -13,13 +13,8 @@ uint8_t* use_memory_screen(uint8_t fill) {
     std::vector<uint8_t>& bytes = memory_screen();
     std::memset(bytes.data(), fill, bytes.size());
     screen_pixels = bytes.data();
+    screen_black = 0;
     return bytes.data();
-}
-
-SDL_Surface* memory_screen_surface() {
-    static SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(
-        memory_screen().data(), SCREEN_W, SCREEN_H, 32, SCREEN_PITCH, SDL_PIXELFORMAT_RGB888);
-    return surface;
 }
 
 uint8_t* screen_pixel(int x, int y) { return screen_pixels + 4 * (x + SCREEN_W * y); }

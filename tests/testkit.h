@@ -1,16 +1,13 @@
 // Helpers shared by the tests: a screen in plain memory and pixel access.
 #pragma once
-#include <SDL.h>
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
 // Points screen_pixels at a plain 1280 x 720 buffer filled with `fill` in every
-// byte and returns it. The same buffer is reused by every call.
+// byte (black a zero word) and returns it. The same buffer is reused by every
+// call.
 uint8_t* use_memory_screen(uint8_t fill);
-
-// An SDL surface over that buffer (RGB888, pitch 5120), for clear_screen.
-SDL_Surface* memory_screen_surface();
 
 // Pointer to screen pixel (x, y) of the current screen_pixels.
 uint8_t* screen_pixel(int x, int y);

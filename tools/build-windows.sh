@@ -17,30 +17,12 @@ mixer_version=2.6.2
 prefix=$cache/prefix
 jobs=$(nproc)
 
-sudo=""
-[ "$(id -u)" -eq 0 ] || sudo=sudo
-apt_get() { DEBIAN_FRONTEND=noninteractive $sudo apt-get -o DPkg::Lock::Timeout=900 "$@"; }
-
-need=()
-for p in mingw-w64 g++-mingw-w64-x86-64-posix cmake make pkg-config dpkg-dev; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || need+=("$p")
-done
-if [ ${#need[@]} -gt 0 ]; then
-  echo "Installing: ${need[*]}"
-  apt_get update -qq
-  apt_get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
-fi
+source tools/packages.sh
+need_packages mingw-w64 g++-mingw-w64-x86-64-posix cmake make pkg-config dpkg-dev
 
 # Debian's source packages of both libraries, unpacked into $cache/src.
 fetch_sources() {
-  # apt-get source needs a deb-src line for bookworm main, and its index.
-  if ! grep -rqs '^Types:.*deb-src\|^deb-src ' /etc/apt/sources.list /etc/apt/sources.list.d/; then
-    echo "Adding a deb-src entry for bookworm main"
-    printf '%s\n' 'Types: deb-src' 'URIs: http://deb.debian.org/debian' 'Suites: bookworm' \
-      'Components: main' 'Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg' |
-      $sudo tee /etc/apt/sources.list.d/tapehiss-deb-src.sources >/dev/null
-  fi
-  apt-cache showsrc libsdl2 2>/dev/null | grep -q "^Version: $sdl_version" || apt_get update -qq
+  need_source_of libsdl2 "$sdl_version"
   rm -rf "$cache/src"
   mkdir -p "$cache/src"
   # Debian's revision of the upstream version (2.26.5+dfsg-1 and the like).

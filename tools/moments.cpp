@@ -6,24 +6,22 @@
 #include "effects/plasma.h"
 #include "endscreen/endscreen.h"
 #include "flow/demo.h"
-#include "flow/platform_null.h"
-#include "flow/surface.h"
+#include "platform/platform_null.h"
+#include "screen/screen.h"
 #include "text/font.h"
 #include "text/scroller.h"
-#include <SDL.h>
 #include <vector>
-
-static SDL_Surface* moment_surface;
 
 uint8_t* moment_screen() {
     static std::vector<uint8_t> bytes(SCREEN_BYTES);
-    if (!moment_surface) {
+    static bool ready = false;
+    if (!ready) {
         // Any clock the demo routines read is the virtual one, never the wall.
         null_platform_reset();
-        moment_surface = SDL_CreateRGBSurfaceWithFormatFrom(bytes.data(), SCREEN_W, SCREEN_H, 32, SCREEN_PITCH,
-                                                            SDL_PIXELFORMAT_RGB888);
+        ready = true;
     }
     screen_pixels = bytes.data();
+    screen_black = 0;  // plain memory, no alpha channel
     return bytes.data();
 }
 
@@ -90,14 +88,14 @@ void draw_title_moment() {
 
 void draw_credits_moment() {
     moment_screen();
-    clear_screen(moment_surface);
+    clear_screen();
     draw_credits();
 }
 
 void draw_main_moment(int64_t passes) {
     moment_screen();
     // The credits leave the screen cleared before the first pass.
-    clear_screen(moment_surface);
+    clear_screen();
     if (passes == 0) {
         main_state s = main_state_after(0);
         int32_t pos, dir;
@@ -114,5 +112,5 @@ void draw_end_moment(int cycle, int step) {
     moment_screen();
     const int64_t frame = int64_t(cycle - 1) * (END_STEP_LIMIT - END_FIRST_STEP) + (step - END_FIRST_STEP);
     int32_t colour = end_bar_colour_before(frame);
-    draw_end_screen_frame(moment_surface, cycle % 2 == 1, step, &colour);
+    draw_end_screen_frame(cycle % 2 == 1, step, &colour);
 }

@@ -2,7 +2,7 @@
 // the demo's own drawing routines: shared by the capture tool and the golden
 // frame test, so both see exactly the same pictures.
 #pragma once
-#include "flow/demo.h"  // draw_main_pass: one pass as the main loop draws it
+#include "flow/main_scene.h"  // draw_main_pass: one pass as the main loop draws it
 #include <cstdint>
 
 // State of the main loop between two passes.
@@ -16,8 +16,8 @@ struct main_state {
 // Highest pass number the tools accept; the show itself stops after about 5300.
 constexpr int64_t MAIN_PASS_MAX = 1000000;
 
-// Points screen_pixels at a private 1280 x 720 buffer (with a surface for
-// clear_screen) and returns it. Every moment is drawn there.
+// Points screen_pixels at a private 1280 x 720 buffer (plain memory, black a
+// zero word) and returns it. Every moment is drawn there.
 uint8_t* moment_screen();
 
 // Builds the tables the main scene reads (scroll strip, logo offsets, plasma),

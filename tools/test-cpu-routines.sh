@@ -42,7 +42,8 @@ while read -r family name status reason; do
 done <<<"$native"
 
 if [ -n "${lacking[plasma]}${lacking[logo]}" ]; then
-  command -v qemu-x86_64 >/dev/null || bash tools/setup-deps.sh test
+  source tools/packages.sh
+  need_packages qemu-user
   offered=$("${unhidden[@]}" "${emulator[@]}" "$build/tests/list_routines")
   echo "== CPU routines this CPU lacks, under ${emulator[*]}"
   for family in plasma logo; do

@@ -4,7 +4,7 @@
 #pragma once
 #include "effects/logo.h"
 #include "effects/plasma.h"
-#include "flow/screen.h"
+#include "screen/screen.h"
 #include <cstring>
 
 // Every plasma routine built for this CPU family, fastest first, each marked

@@ -2,7 +2,7 @@
 // where the CPU reports the instructions they use. Built only on x86-64;
 // everything here gives exactly the pixels of the plain passes.
 #include "effects/cpu_passes.h"
-#include "flow/screen.h"
+#include "screen/screen.h"
 #include <cstring>
 #include <immintrin.h>
 

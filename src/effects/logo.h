@@ -9,6 +9,13 @@ constexpr int LOGO_PIXELS = LOGO_W * LOGO_H;            // 117,964
 constexpr int LOGO_FRAME_ENTRIES = 2 * LOGO_PIXELS;     // 235,928
 constexpr int LOGO_FRAME_COUNT = 360;
 constexpr int64_t LOGO_TABLE_ENTRIES = int64_t(LOGO_FRAME_ENTRIES) * LOGO_FRAME_COUNT;
+// The animation runs forwards while its position (counted in table entries)
+// is at most this, and turns back once it has passed it: the limit lies
+// between frame 266 (62,756,848) and frame 267 (62,992,776), so frames 0..266
+// are drawn forwards and 267..1 backwards.
+constexpr int32_t LOGO_TURN_POS = 62758079;
+static_assert(int64_t(266) * LOGO_FRAME_ENTRIES <= LOGO_TURN_POS && LOGO_TURN_POS < int64_t(267) * LOGO_FRAME_ENTRIES,
+              "the turn falls between frames 266 and 267");
 
 // 84,934,080 entries: frame, row, column, then x before y.
 extern int64_t* logo_frames;
@@ -19,9 +26,9 @@ bool allocate_logo_frames();
 
 void build_logo_frames();
 
-// Anonymous, 2 MB-aligned memory with the huge-page advice, as the table gets;
-// null on failure. Release with os_unmap_big(p, bytes). Benchmarks use it for fresh
-// memory on every pass.
+// Zeroed memory of `bytes` obtained as the table is (large pages where the
+// system offers them); null on failure. Benchmarks use it for fresh memory on
+// every pass.
 int64_t* map_logo_memory(size_t bytes);
 
 // Fills any table of LOGO_TABLE_ENTRIES entries the way build_logo_frames fills

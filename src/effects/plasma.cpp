@@ -2,11 +2,12 @@
 // palette, shifted every frame by a cosine-driven phase.
 #include "effects/plasma.h"
 #include "effects/cpu_passes.h"
-#include "flow/screen.h"
+#include "platform/os_memory.h"
+#include "screen/screen.h"
 #include <bit>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
-#include <vector>
 
 static_assert(PLASMA_FIELD_W == SCREEN_W && PLASMA_FIELD_H == SCREEN_H, "the field covers the screen");
 
@@ -56,14 +57,19 @@ void build_plasma_palette() {
 // or y alone, and the centre rings (mirror-symmetric about the centre), are
 // computed once and reused; the sum keeps the order a, b, c, d. Every value
 // is 0..255 (the tests check the whole field), so a byte holds it.
-void build_plasma_field() {
+bool build_plasma_field() {
     static double wave_x[PLASMA_FIELD_W];
     static double wave_y[PLASMA_FIELD_H];
     constexpr int cx = PLASMA_FIELD_W / 2, cy = PLASMA_FIELD_H / 2;
     // Centre rings for |dx| <= cx, |dy| <= cy: the whole screen mirrors into
     // it. Needed only here, so its 1.9 MB go back to the system afterwards.
     constexpr int ring_h = cy + 1;
-    std::vector<double> rings(size_t((cx + 1) * ring_h));
+    constexpr size_t RINGS_BYTES = sizeof(double) * (cx + 1) * ring_h;
+    double* rings = static_cast<double*>(std::malloc(RINGS_BYTES));
+    if (!rings) {
+        os_say_no_memory("the plasma's rings", RINGS_BYTES);
+        return false;
+    }
     for (int x = 0; x < PLASMA_FIELD_W; ++x) wave_x[x] = 128.0 * std::sin(x / 16.0) + 128.0;
     for (int y = 0; y < PLASMA_FIELD_H; ++y) wave_y[y] = 128.0 * std::sin(y / 32.0) + 128.0;
     for (int dx = 0; dx <= cx; ++dx)
@@ -81,6 +87,8 @@ void build_plasma_field() {
             plasma_field8[PLASMA_FIELD_W * y + x] = uint8_t(int32_t(sum) / 4);
         }
     }
+    std::free(rings);
+    return true;
 }
 
 // Phase offsets: a float clock stepping by 0.01 up to 1000, so the float's

@@ -1,10 +1,7 @@
 // The closing scene: greetings on the left, and on the right a green and a
 // violet ribbon that twist down the screen, alternately widening and narrowing.
 #include "endscreen/endscreen.h"
-#include "flow/events.h"
-#include "flow/surface.h"
-#include "flow/timing.h"
-#include "music/music.h"
+#include "screen/screen.h"
 #include "text/font.h"
 #include <cmath>
 
@@ -47,8 +44,10 @@ static inline void put_screen_pixel(int x, int y, uint8_t b, uint8_t g, uint8_t 
 // stepped through double, so the twist lands on the same columns every run;
 // the colour ramps 20..250 in tens and carries on from frame to frame.
 void draw_end_screen_bars(bool widening, int step, int32_t* bar_colour) {
-    const int k = widening ? END_STEP_LIMIT - step : step - 2;
-    const int w = widening ? step - 1 : 51 - step;
+    // Widening, the runs grow from 1 to 48 pixels while the offsets shrink
+    // from 48 to 1; narrowing, the other way round.
+    const int k = widening ? END_STEP_LIMIT - step : step - END_FIRST_STEP;
+    const int w = widening ? step - 1 : END_STEP_LIMIT + 1 - step;
     const double turn = widening ? 0.1 : -0.1;
     float theta = widening ? 0.5f : 60.0f;
     double cos_t = std::cos(double(theta));
@@ -81,53 +80,8 @@ void draw_end_screen_bars(bool widening, int step, int32_t* bar_colour) {
 }
 
 // Clear, text, ribbons: the picture of one frame before it is presented.
-void draw_end_screen_frame(SDL_Surface* surface, bool widening, int step, int32_t* bar_colour) {
-    clear_screen(surface);
+void draw_end_screen_frame(bool widening, int step, int32_t* bar_colour) {
+    clear_screen();
     draw_end_screen_text();
     draw_end_screen_bars(widening, step, bar_colour);
-}
-
-// Frames at a fixed 56.25 ms pace: the tune is faded after 30 seconds and its
-// end closes the scene; a key press closes it at once. Window-close requests
-// are dropped, since only a key is meant to leave early.
-int run_end_screen(SDL_Window* window) {
-    wall_time start;
-    wall_time now;
-    int cycles_left = END_CYCLES;
-    bool widening = false;
-    int step;
-    int32_t bar_colour = END_START_COLOUR;
-
-    clear_screen(screen_surface());
-    get_wall_time(&start);
-    present_screen(window);
-
-    while (cycles_left > 0) {
-        step = END_FIRST_STEP;
-        widening = !widening;
-        while (step < END_STEP_LIMIT) {
-            // The screen's surface can change between frames (window resized).
-            draw_end_screen_frame(screen_surface(), widening, step, &bar_colour);
-            present_screen(window);
-            sleep_us(END_FRAME_US);
-            get_wall_time(&now);
-            if (seconds_exceeded(&start, &now, END_FADE_AFTER_S)) music_fade_out(END_FADE_MS);
-            if (music_playing() == 0 || take_events_key_pressed()) {
-                quit_sdl();
-                return 0;
-            }
-            step += 1;
-        }
-        cycles_left -= 1;
-    }
-
-    // Every cycle shown: hold the last picture until a key is pressed, idle.
-    present_screen(window);
-    for (;;) {
-        if (take_events_key_pressed()) break;
-        get_wall_time(&now);
-        nap_until_next_look(&now);
-    }
-    quit_sdl();
-    return 0;
 }

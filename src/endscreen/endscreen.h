@@ -1,6 +1,5 @@
 // The closing scene: greetings text beside two twisting ribbons.
 #pragma once
-#include <SDL.h>
 #include <cstdint>
 
 extern const char* const end_screen_lines[17];
@@ -12,7 +11,7 @@ constexpr int END_LINE_STEP = 26;
 constexpr int END_CYCLES = 600;
 constexpr int END_FIRST_STEP = 2;
 constexpr int END_STEP_LIMIT = 50;        // a cycle's frames run while step < 50
-constexpr uint32_t END_FRAME_US = 56250;
+constexpr uint32_t END_FRAME_US = 56250;  // the sleep after each frame, in whole ms: 56
 constexpr int32_t END_FADE_AFTER_S = 30;  // fade once more whole seconds than this have passed
 constexpr int END_FADE_MS = 500;
 constexpr int END_BAR_TOP_ROW = 5;
@@ -20,10 +19,6 @@ constexpr int END_BAR_BOTTOM_ROW = 600;
 constexpr int END_GREEN_X = 799;
 constexpr int END_VIOLET_X = 819;
 constexpr int32_t END_START_COLOUR = 10;
-
-// Runs the end screen on the window until the tune stops (faded out after 30
-// seconds) or a key is pressed; shuts SDL down before it returns 0.
-int run_end_screen(SDL_Window* window);
 
 // The 17 greeting lines at their places on screen_pixels.
 void draw_end_screen_text();
@@ -33,4 +28,4 @@ void draw_end_screen_text();
 void draw_end_screen_bars(bool widening, int step, int32_t* bar_colour);
 
 // One whole frame's picture: clear, text, then the ribbons over the text.
-void draw_end_screen_frame(SDL_Surface* surface, bool widening, int step, int32_t* bar_colour);
+void draw_end_screen_frame(bool widening, int step, int32_t* bar_colour);

@@ -1,14 +1,16 @@
 // The event queue as the scenes see it: only a key press acts.
 #pragma once
+#include <cstdint>
 
-// Takes every event queued at this moment and says whether a key press was
-// among them; the others are dropped (window-close requests included). On the
-// way, a change of the window's size attaches the screen to the new surface,
-// an uncovered window gets its picture again, and a stop signal ends the run
-// here: SDL is shut down and the process ends as the signal would end it.
-bool take_events_key_pressed();
+// What one look at the events found; flags, several may be set.
+enum event_news : uint32_t {
+    EVENTS_NONE = 0,
+    EVENTS_KEY = 1,      // a key was pressed
+    EVENTS_STOP = 2,     // a stop signal asked the run to end
+    EVENTS_RESIZED = 4,  // the window changed size: its surface is a new one
+    EVENTS_EXPOSED = 8,  // the window was uncovered and needs its picture back
+};
 
-// Shuts SDL down on the way out. When the sound device has stalled, its thread
-// can never be joined, so only the video side is shut down (which is what puts
-// a changed display mode back).
-void quit_sdl();
+// Takes every event queued at this moment and says what they asked for; the
+// rest (window-close requests included) are dropped. Changes nothing else.
+uint32_t look_at_events();

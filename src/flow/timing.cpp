@@ -1,33 +1,34 @@
 // Clocks, waits and frame pacing.
 #include "flow/timing.h"
-#include "flow/events.h"
-#include "flow/platform.h"
+#include "flow/scene_events.h"
+#include "platform/platform.h"
 
-void get_wall_time(wall_time* out) { platform_wall_clock(&out->seconds, &out->microseconds); }
-
-int sleep_us(uint32_t us) {
-    if (us > 999999) return 22;  // EINVAL: nothing sleeps a whole second here
-    if (us == 0) return 0;
-    platform_sleep_ms(us / 1000);
-    return 0;
+void get_clock_time(clock_time* out) {
+    const int64_t us = platform_clock_us();
+    // Floor division, so a reading before the clock's origin still has its
+    // microseconds in 0..999,999.
+    out->seconds = us / 1000000 - (us % 1000000 < 0);
+    out->microseconds = int32_t(us - out->seconds * 1000000);
 }
 
-bool seconds_exceeded(const wall_time* start, const wall_time* now, int32_t limit) {
+void sleep_us(uint32_t us) { platform_nap_us(us / 1000 * 1000); }
+
+bool seconds_exceeded(const clock_time* start, const clock_time* now, int64_t limit) {
     return now->seconds - start->seconds > limit;
 }
 
-void nap_until_next_look(const wall_time* now) {
+void nap_until_next_look(const clock_time* now) {
     const uint32_t to_next_second = uint32_t(1000000 - now->microseconds);
     platform_nap_us(to_next_second < WAIT_POLL_US ? to_next_second : WAIT_POLL_US);
 }
 
-void wait_seconds_or_key(const wall_time* scene_start, int32_t limit_seconds) {
+void wait_seconds_or_key(const clock_time* scene_start, int32_t limit_seconds) {
     for (;;) {
         // The events come first, so a key already queued ends the wait before
         // the clock is read.
-        if (take_events_key_pressed()) return;
-        wall_time now;
-        get_wall_time(&now);
+        if (scene_key_pressed()) return;
+        clock_time now;
+        get_clock_time(&now);
         if (seconds_exceeded(scene_start, &now, limit_seconds)) return;
         nap_until_next_look(&now);
     }

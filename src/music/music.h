@@ -2,13 +2,16 @@
 // audio device can be opened, or the tune will not load or play, the run goes on
 // silently on a clock of our own that keeps the tune's timing.
 #pragma once
-#include <SDL_mixer.h>
 
 constexpr double MUSIC_SECONDS = 166.56;
 
+// True once start_music has chosen to play without sound.
+extern bool music_silent;
+
 // Opens the audio output, loads the tune from memory and starts it; returns
 // once it plays (or once silent mode has been chosen, with one line on stderr).
-Mix_Music* start_music();
+// The loaded tune is held for the rest of the run, never freed.
+void start_music();
 
 // Non-zero while the tune plays. Our own clock bounds what the mixer says:
 // once the tune's length (plus a second's grace) has passed since it started,
@@ -23,9 +26,3 @@ bool music_stalled();
 
 // Fades the tune out over ms; a repeated request continues the fade under way.
 void music_fade_out(int ms);
-
-// True when the run plays without sound.
-bool music_is_silent();
-
-// Fade-out requests since start_music (each one, repeated or not).
-int music_fade_request_count();

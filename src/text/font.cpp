@@ -1,7 +1,7 @@
 // Bitmap font drawing: one bit per pixel, written as a full opaque cell so a
 // line of text replaces whatever was under it without a clear first.
 #include "text/font.h"
-#include "flow/screen.h"
+#include "screen/screen.h"
 #include "assets.h"
 #include <cstddef>
 
@@ -49,17 +49,10 @@ void draw_char(const text_target& target, uint8_t ch, int x, int y) {
     blit_bits(target, GLYPH_W, GLYPH_H, glyph_for(ch), x, y);
 }
 
-// The screen as a target: red ink on black.
-static text_target screen_target() { return {screen_pixels, SCREEN_PITCH, {0, 0, 255}, {0, 0, 0}}; }
-
-void blit_bits_screen(uint8_t w, uint8_t h, const uint8_t* bits, int x, int y) {
-    blit_bits(screen_target(), w, h, bits, x, y);
-}
-
-void draw_char_screen(uint8_t ch, int x, int y) { draw_char(screen_target(), ch, x, y); }
+text_target screen_text_target() { return {screen_pixels, SCREEN_PITCH, {0, 0, 255}, {0, 0, 0}}; }
 
 // A line of fixed-pitch cells, left to right, up to the terminating NUL.
 void draw_text_screen(const char* text, int x, int y) {
-    const text_target screen = screen_target();
+    const text_target screen = screen_text_target();
     for (int i = 0; text[i] != 0; ++i) draw_char(screen, uint8_t(text[i]), x + GLYPH_W * i, y);
 }

@@ -30,7 +30,9 @@ void blit_bits(const text_target& target, uint8_t w, uint8_t h, const uint8_t* b
 // One character cell into any target.
 void draw_char(const text_target& target, uint8_t ch, int x, int y);
 
-// The same on the screen, red ink on black.
-void blit_bits_screen(uint8_t w, uint8_t h, const uint8_t* bits, int x, int y);
-void draw_char_screen(uint8_t ch, int x, int y);
+// The screen as a target: red ink on black.
+text_target screen_text_target();
+
+// A line of fixed-pitch cells on the screen, red on black, from (x, y) to the
+// terminating NUL.
 void draw_text_screen(const char* text, int x, int y);

@@ -2,10 +2,10 @@
 // then copied into the bottom band of the screen one column further per frame,
 // wrapping round to the start of the strip.
 #include "text/scroller.h"
-#include "flow/screen.h"
+#include "platform/os_memory.h"
+#include "screen/screen.h"
 #include <bit>
 #include <cstddef>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -30,25 +30,19 @@ bool obtain_scroll_strip() {
     if (scroll_strip) return true;
     scroll_strip = static_cast<uint8_t*>(std::malloc(STRIP_BYTES));
     if (!scroll_strip) {
-        std::fprintf(stderr, "tapehiss: cannot allocate %zu bytes for the scroll strip\n", STRIP_BYTES);
+        os_say_no_memory("the scroll strip", STRIP_BYTES);
         return false;
     }
     return true;
 }
 
-// The strip as a target for the font: black ink on blue; only the colour
-// bytes are written, the strip's fourth byte is never part of the picture.
-static text_target strip_target() { return {scroll_strip, STRIP_ROW_BYTES, {0, 0, 0}, {255, 0, 0}}; }
-
-void blit_bits_strip(uint8_t w, uint8_t h, const uint8_t* bits, int x, int y) {
-    blit_bits(strip_target(), w, h, bits, x, y);
-}
-
-void draw_char_strip(uint8_t ch, int x, int y) { draw_char(strip_target(), ch, x, y); }
+// Only the colour bytes are written: the strip's fourth byte is never part of
+// the picture.
+text_target strip_text_target() { return {scroll_strip, STRIP_ROW_BYTES, {0, 0, 0}, {255, 0, 0}}; }
 
 // Lays the message out cell by cell from the strip's left edge.
 void render_scroll_strip(const char* text) {
-    const text_target strip = strip_target();
+    const text_target strip = strip_text_target();
     for (int i = 0; text[i] != 0; ++i) draw_char(strip, uint8_t(text[i]), GLYPH_W * i, 0);
 }
 

@@ -4,10 +4,8 @@
 #include <cstdint>
 
 struct null_platform_counters {
-    uint64_t wall_reads;
+    uint64_t clock_reads;
     uint64_t tick_reads;
-    uint64_t sleeps;        // every platform_sleep_ms call
-    uint64_t yields;        // the zero-millisecond ones among them
     uint64_t naps;          // platform_nap_us calls
     int64_t napped_us;      // virtual time they took
     uint64_t polls;         // platform_pump_events calls: looks at the queue
@@ -16,22 +14,23 @@ struct null_platform_counters {
 
 extern null_platform_counters null_counters;
 
-// Sets virtual time: wall clock in microseconds since 1970 and the tick counter.
-void null_clock_set(int64_t wall_us, uint32_t ticks_ms);
-int64_t null_clock_wall_us();
+// Sets virtual time: the clock in microseconds and the tick counter.
+void null_clock_set(int64_t clock_us, uint32_t ticks_ms);
+int64_t null_clock_us();
 
 // How far virtual time moves on each kind of call (microseconds).
-void null_clock_steps(int64_t per_tick_read, int64_t per_yield, int64_t per_wall_read);
+void null_clock_steps(int64_t per_tick_read, int64_t per_clock_read);
 
-// A stop request by `signal` that arrives once the virtual wall clock reaches
-// at_wall_us; platform_end_by_signal then leaves the process with 128 + signal.
-void null_request_quit(int signal, int64_t at_wall_us);
+// A stop request by `signal` that arrives once the virtual clock reaches
+// at_us; platform_end_by_signal then leaves the process with 128 + signal.
+void null_request_quit(int signal, int64_t at_us);
 
 // Puts `count` events of `type` on SDL's queue as the pump-th look at the
 // queue (counted in null_counters.polls) begins, so a test can have a key
 // arrive during a chosen scene. Up to 16 such entries are held.
 void null_queue_at_poll(uint32_t type, uint64_t poll, int count = 1);
 
-// Back to the defaults: 1 ms per tick read, 500 us per yield, 0 per wall read,
-// wall clock at 1,800,000,000.0 s, ticks at 0; counters zeroed; no stop request and no queued events.
+// Back to the defaults: 1 ms per tick read, 0 per clock read, the clock at
+// 1,800,000,000.0 s, ticks at 0; counters zeroed; no stop request and no
+// queued events.
 void null_platform_reset();

@@ -1,20 +1,19 @@
 // Null platform driver: a virtual clock for tests and offline rendering. Every
 // tick read and every sleep moves virtual time on, so busy waits and polling
 // loops finish at once in real time while seeing the same sequence of readings.
-#include "flow/platform.h"
-#include "flow/platform_null.h"
+#include "platform/platform.h"
+#include "platform/platform_null.h"
 #include <SDL.h>
 #include <cstdio>
 #include <cstdlib>
 
 null_platform_counters null_counters;
 
-static int64_t now_us;          // virtual wall clock, microseconds since 1970
+static int64_t now_us;          // virtual clock, microseconds
 static int64_t tick_origin_us;  // virtual time at which ticks read tick_base
 static uint32_t tick_base;
 static int64_t step_tick_read = 1000;
-static int64_t step_yield = 500;
-static int64_t step_wall_read = 0;
+static int64_t step_clock_read = 0;
 static int quit_signal;
 struct queued_at_poll {
     uint32_t type;
@@ -26,48 +25,39 @@ static int queued_entries;
 
 static int64_t quit_at_us;
 
-void null_clock_set(int64_t wall_us, uint32_t ticks_ms) {
-    now_us = wall_us;
-    tick_origin_us = wall_us;
+void null_clock_set(int64_t clock_us, uint32_t ticks_ms) {
+    now_us = clock_us;
+    tick_origin_us = clock_us;
     tick_base = ticks_ms;
 }
 
-int64_t null_clock_wall_us() { return now_us; }
+int64_t null_clock_us() { return now_us; }
 
-void null_clock_steps(int64_t per_tick_read, int64_t per_yield, int64_t per_wall_read) {
+void null_clock_steps(int64_t per_tick_read, int64_t per_clock_read) {
     step_tick_read = per_tick_read;
-    step_yield = per_yield;
-    step_wall_read = per_wall_read;
+    step_clock_read = per_clock_read;
 }
 
-void null_request_quit(int signal, int64_t at_wall_us) {
+void null_request_quit(int signal, int64_t at_us) {
     quit_signal = signal;
-    quit_at_us = at_wall_us;
+    quit_at_us = at_us;
 }
 
 void null_platform_reset() {
     null_counters = {};
-    null_clock_steps(1000, 500, 0);
+    null_clock_steps(1000, 0);
     null_clock_set(int64_t(1800000000) * 1000000, 0);
     null_request_quit(0, 0);
     queued_entries = 0;
 }
 
-void platform_wall_clock(int32_t* seconds, int32_t* microseconds) {
-    ++null_counters.wall_reads;
-    *seconds = int32_t(now_us / 1000000);
-    *microseconds = int32_t(now_us % 1000000);
-    now_us += step_wall_read;
-}
+void platform_settle_process() {}
 
-void platform_sleep_ms(uint32_t milliseconds) {
-    ++null_counters.sleeps;
-    if (milliseconds == 0) {
-        ++null_counters.yields;
-        now_us += step_yield;
-    } else {
-        now_us += int64_t(milliseconds) * 1000;
-    }
+int64_t platform_clock_us() {
+    ++null_counters.clock_reads;
+    const int64_t t = now_us;
+    now_us += step_clock_read;
+    return t;
 }
 
 void platform_nap_us(uint32_t microseconds) {

@@ -7,10 +7,14 @@
 // them and by ordinary pages otherwise; null on failure.
 void* os_map_big(size_t bytes);
 
-// Gives back a block from os_map_big.
-void os_unmap_big(void* block, size_t bytes);
-
 // A hint that the whole pages inside [start, start + bytes) of constant data
 // will not be read for a while: the system may drop them, and a later read
 // brings back the same bytes.
 void os_release_pages(const void* start, size_t bytes);
+
+// What a whole run holds at its peak, nearly all of it the logo table: said
+// whenever memory cannot be had, so the user knows what to free.
+constexpr size_t SHOW_MEMORY_MB = 700;
+
+// One line on standard error: `bytes` for `what` could not be had.
+void os_say_no_memory(const char* what, size_t bytes);

@@ -1,8 +1,8 @@
 // Nearest-neighbour scaling for displays that are not 1280 x 720. Each source
 // row is scaled once and then repeated with row copies; whole-number factors
 // repeat each pixel without a lookup.
-#include "flow/scale.h"
-#include "flow/screen.h"
+#include "screen/scale.h"
+#include "screen/screen.h"
 #include <cstring>
 
 static uint16_t column_map[SCALE_MAP_MAX_W];  // source column of each destination column

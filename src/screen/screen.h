@@ -1,6 +1,6 @@
 // The screen as the drawing code sees it: 1280 x 720 pixels of 4 bytes in the
 // order blue, green, red, fourth byte; rows of 5120 bytes with no gap. How it
-// reaches the window is surface.h's business.
+// reaches the window is surface.h's business; nothing here needs SDL.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -14,6 +14,14 @@ constexpr int SCREEN_BYTES = SCREEN_PITCH * SCREEN_H;
 // has exactly the layout above, otherwise a buffer of our own that is scaled
 // onto the surface when presenting.
 extern uint8_t* screen_pixels;
+
+// Black as a whole pixel word of the memory screen_pixels points into (its
+// fourth byte is the surface format's own: 0 without an alpha channel, 255
+// with one). Set whenever the screen is attached; 0 for plain memory.
+extern uint32_t screen_black;
+
+// Fills every pixel of the screen with screen_black, all four bytes.
+void clear_screen();
 
 // Copies title_picture over the whole screen, all four bytes of every pixel.
 void copy_title_picture();

@@ -1,6 +1,6 @@
 // Real platform driver, SDL half: the tick counter, the event queue and what
 // the window system says about the window.
-#include "flow/platform.h"
+#include "platform/platform.h"
 #include <SDL.h>
 #include <SDL_syswm.h>
 #if defined(SDL_VIDEO_DRIVER_X11) && __has_include(<X11/Xlib.h>)

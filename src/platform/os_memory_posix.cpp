@@ -1,7 +1,10 @@
 // Large blocks of memory on POSIX systems: anonymous mappings with the
 // transparent huge page advice.
-#include "flow/os_memory.h"
+#include "platform/os_memory.h"
+#include <cerrno>
 #include <cstdint>
+#include <cstdio>
+#include <cstring>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -25,8 +28,6 @@ void* os_map_big(size_t bytes) {
     return reinterpret_cast<void*>(aligned);
 }
 
-void os_unmap_big(void* block, size_t bytes) { munmap(block, bytes); }
-
 void os_release_pages(const void* start, size_t bytes) {
     // Constant data is backed by the executable's file: dropped pages come
     // back from it unchanged.
@@ -34,4 +35,9 @@ void os_release_pages(const void* start, size_t bytes) {
     uintptr_t begin = (uintptr_t(start) + page - 1) & ~(page - 1);
     uintptr_t end = (uintptr_t(start) + bytes) & ~(page - 1);
     if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_DONTNEED);
+}
+
+void os_say_no_memory(const char* what, size_t bytes) {
+    std::fprintf(stderr, "tapehiss: cannot allocate %zu bytes for %s (%s): the show needs about %zu MB of memory\n",
+                 bytes, what, std::strerror(errno ? errno : ENOMEM), SHOW_MEMORY_MB);
 }

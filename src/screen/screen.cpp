@@ -1,10 +1,18 @@
 // The screen buffer and the whole-picture copies.
-#include "flow/screen.h"
+#include "screen/screen.h"
 #include "assets.h"
-#include "flow/os_memory.h"
+#include "platform/os_memory.h"
 #include <cstring>
 
 uint8_t* screen_pixels;
+uint32_t screen_black;
+
+void clear_screen() {
+    uint8_t* p = screen_pixels;
+    for (int i = 0; i < SCREEN_W * SCREEN_H; ++i, p += 4) std::memcpy(p, &screen_black, 4);
+}
+
+static_assert(TITLE_W == SCREEN_W && TITLE_H == SCREEN_H, "the title picture covers the screen exactly");
 
 void copy_title_picture() { std::memcpy(screen_pixels, title_picture, SCREEN_BYTES); }
 

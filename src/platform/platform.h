@@ -1,5 +1,5 @@
-// The thin platform layer: the wall clock, sleeping, the tick counter, the
-// event queue and the requests to stop that arrive as signals. The real driver
+// The thin platform layer: the clock, sleeping, the tick counter, the event
+// queue and the requests to stop that arrive as signals. The real driver
 // is platform_sdl.cpp (ticks, events) with platform_posix.cpp (clock, sleeps,
 // signals); platform_null.cpp runs the same calls on a virtual clock for tests
 // and offline rendering.
@@ -9,12 +9,16 @@
 union SDL_Event;
 struct SDL_Window;
 
-// Seconds since 1970 and microseconds within that second, from the real-time
-// clock (the one the user or the network may set).
-void platform_wall_clock(int32_t* seconds, int32_t* microseconds);
+// Makes the process safe to run however it was started: the standard streams
+// are open (a closed one points at the null device, so no other file takes
+// its number), and a write to a broken pipe fails instead of ending the
+// process. Called first of all.
+void platform_settle_process();
 
-// Sleeps whole milliseconds; 0 only gives up the rest of the time slice.
-void platform_sleep_ms(uint32_t milliseconds);
+// Microseconds on a clock that moves forwards at the pace of real time and
+// that no change of the system's date and time can step; its origin is
+// arbitrary. Scene lengths and the tune's timing are measured on it.
+int64_t platform_clock_us();
 
 // Idles for about `microseconds` without using the processor (finer than a
 // millisecond where the system can); returns early when a stop is requested.

@@ -1,23 +1,27 @@
-// Real platform driver, system half on Windows: the wall clock, sleeping and
-// napping, and the console's Ctrl-C / close / logoff / shutdown events turned
+// Real platform driver, system half on Windows: the performance counter's
+// clock, napping, and the console's Ctrl-C / close / logoff / shutdown events turned
 // into the same stop request that signals make on POSIX systems.
-#include "flow/platform.h"
-#include "flow/win_clock.h"
+#include "platform/platform.h"
+#include "platform/win_clock.h"
 #include <windows.h>
 
 #ifndef CREATE_WAITABLE_TIMER_HIGH_RESOLUTION
 #define CREATE_WAITABLE_TIMER_HIGH_RESOLUTION 0x00000002
 #endif
 
-void platform_wall_clock(int32_t* seconds, int32_t* microseconds) {
-    FILETIME ft;
-    GetSystemTimePreciseAsFileTime(&ft);
-    filetime_to_unix((uint64_t(ft.dwHighDateTime) << 32) | ft.dwLowDateTime, seconds, microseconds);
-}
+// A GUI program's standard handles are simply absent, and writes to a broken
+// pipe raise no signal here: nothing to settle.
+void platform_settle_process() {}
 
-void platform_sleep_ms(uint32_t milliseconds) {
-    // Sleep(0) only gives the rest of the time slice to a ready thread.
-    Sleep(milliseconds);
+int64_t platform_clock_us() {
+    static const int64_t frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return int64_t(f.QuadPart);
+    }();
+    LARGE_INTEGER counter;
+    QueryPerformanceCounter(&counter);
+    return counter_to_us(counter.QuadPart, frequency);
 }
 
 static volatile LONG quit_signal = 0;

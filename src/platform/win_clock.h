@@ -4,15 +4,10 @@
 #include <csignal>
 #include <cstdint>
 
-// 100 ns intervals from 1601-01-01 (FILETIME's epoch) to 1970-01-01.
-constexpr uint64_t FILETIME_UNIX_EPOCH = 116444736000000000ULL;
-
-// FILETIME (100 ns intervals since 1601) to seconds since 1970 and the
-// microseconds within that second.
-inline void filetime_to_unix(uint64_t filetime, int32_t* seconds, int32_t* microseconds) {
-    const uint64_t us = (filetime - FILETIME_UNIX_EPOCH) / 10;
-    *seconds = int32_t(us / 1000000);
-    *microseconds = int32_t(us % 1000000);
+// Performance-counter ticks to microseconds, without the overflow of
+// ticks * 1,000,000 that a machine up for a few days would reach.
+inline int64_t counter_to_us(int64_t counter, int64_t frequency) {
+    return counter / frequency * 1000000 + counter % frequency * 1000000 / frequency;
 }
 
 // Due time for SetWaitableTimer: negative means relative, in 100 ns units.

@@ -1,8 +1,9 @@
 // Big blocks of memory on Windows: large pages when the account holds the
 // "Lock pages in memory" right, plain committed memory otherwise.
-#include "flow/os_memory.h"
+#include "platform/os_memory.h"
 #include <windows.h>
 #include <cstdint>
+#include <cstdio>
 
 // Large pages need SeLockMemoryPrivilege switched on in our token; an account
 // without the right gets ERROR_NOT_ALL_ASSIGNED and keeps small pages.
@@ -29,11 +30,6 @@ void* os_map_big(size_t bytes) {
     return VirtualAlloc(nullptr, bytes, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
 }
 
-void os_unmap_big(void* p, size_t bytes) {
-    (void)bytes;  // MEM_RELEASE frees the whole reservation
-    if (p) VirtualFree(p, 0, MEM_RELEASE);
-}
-
 void os_release_pages(const void* p, size_t bytes) {
     // Unlocking pages that are not locked takes them out of the working set;
     // read-only image pages come back from the executable when touched again.
@@ -43,4 +39,9 @@ void os_release_pages(const void* p, size_t bytes) {
     const uintptr_t begin = (uintptr_t(p) + page - 1) & ~(page - 1);
     const uintptr_t end = (uintptr_t(p) + bytes) & ~(page - 1);
     if (end > begin) VirtualUnlock(reinterpret_cast<void*>(begin), end - begin);
+}
+
+void os_say_no_memory(const char* what, size_t bytes) {
+    std::fprintf(stderr, "tapehiss: cannot allocate %zu bytes for %s: the show needs about %zu MB of memory\n", bytes,
+                 what, SHOW_MEMORY_MB);
 }

@@ -1,11 +1,12 @@
-// Real platform driver, system half on POSIX systems: the C library's wall
-// clock, sleeping on the monotonic clock, and the stop signals.
-#include "flow/platform.h"
+// Real platform driver, system half on POSIX systems: the monotonic clock,
+// naps, the stop signals, and a process that survives how it was started.
+#include "platform/platform.h"
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <fcntl.h>
 #include <sched.h>
-#include <sys/time.h>
 #include <time.h>
 #include <unistd.h>
 #ifdef __linux__
@@ -14,24 +15,32 @@
 #include <sys/syscall.h>
 #endif
 
-void platform_wall_clock(int32_t* seconds, int32_t* microseconds) {
-    timeval tv;
-    gettimeofday(&tv, nullptr);
-    *seconds = int32_t(tv.tv_sec);
-    *microseconds = int32_t(tv.tv_usec);
+void platform_settle_process() {
+    // A closed standard stream's number would go to the next file opened (the
+    // display connection, say), and our diagnostics would be written into it.
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+        const int null_fd = open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+        if (null_fd >= 0 && null_fd != fd) {
+            dup2(null_fd, fd);
+            close(null_fd);
+        }
+    }
+    // A reader that went away (`| head`) makes a write fail with EPIPE
+    // instead of ending the show.
+    std::signal(SIGPIPE, SIG_IGN);
 }
 
-void platform_sleep_ms(uint32_t milliseconds) {
-    if (milliseconds == 0) {
-        sched_yield();  // a zero-length sleep only gives up the time slice
-        return;
-    }
-    timespec ts{time_t(milliseconds / 1000), long(milliseconds % 1000) * 1000000L};
-    while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {
-    }
+int64_t platform_clock_us() {
+    timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return int64_t(ts.tv_sec) * 1000000 + ts.tv_nsec / 1000;
 }
 
-static volatile sig_atomic_t quit_signal;
+// The stop request: written by the signal handler, which may run on any
+// thread, and read by the main thread.
+static std::atomic<int> quit_signal;
+static_assert(std::atomic<int>::is_always_lock_free, "a signal handler may only touch lock-free atomics");
 
 void platform_nap_us(uint32_t microseconds) {
     timespec ts{time_t(microseconds / 1000000), long(microseconds % 1000000) * 1000L};
@@ -69,10 +78,8 @@ void platform_request_prompt_wakeups() {
 // The first stop signal is a request the run answers at its next look at the
 // events; a second one, should that answer hang, ends the process at once.
 static void note_quit_signal(int signal) {
-    if (quit_signal == 0) {
-        quit_signal = signal;
-        return;
-    }
+    int none = 0;
+    if (quit_signal.compare_exchange_strong(none, signal)) return;
     std::signal(signal, SIG_DFL);
     raise(signal);
 }
@@ -85,7 +92,7 @@ void platform_watch_signals() {
     for (int signal : stop_signals) sigaction(signal, &action, nullptr);
 }
 
-int platform_quit_signal() { return quit_signal; }
+int platform_quit_signal() { return quit_signal.load(); }
 
 void platform_end_by_signal(int signal) {
     // The default action gives the parent the status it expects (a shell

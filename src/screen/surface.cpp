@@ -2,9 +2,10 @@
 // time the window changes size (a window manager making the window full screen
 // does so after the first present); a present to the old one then shows
 // nothing, so the screen is attached afresh whenever that happens.
-#include "flow/surface.h"
-#include "flow/platform.h"
-#include "flow/scale.h"
+#include "screen/surface.h"
+#include "platform/platform.h"
+#include "screen/scale.h"
+#include <cstdio>
 #include <cstring>
 
 // Our own screen, used when the window surface has another size, pitch or
@@ -12,8 +13,7 @@
 // as words, the type the scaler and SDL read it as.
 alignas(64) static uint32_t own_screen_words[SCREEN_W * SCREEN_H];
 static uint8_t* const own_screen_memory = reinterpret_cast<uint8_t*>(own_screen_words);
-static SDL_Surface* own_screen;      // wraps own_screen_words
-static bool drawing_direct;          // screen_pixels points into the window surface
+bool screen_drawn_direct;
 
 static SDL_Window* screen_window;    // the window presented to, once known
 static SDL_Surface* window_surface;  // its surface as last obtained; null if none
@@ -47,70 +47,91 @@ SDL_Rect letterbox_rect(int dst_w, int dst_h) {
     return SDL_Rect{(dst_w - w) / 2, (dst_h - h) / 2, w, h};
 }
 
-static SDL_Surface* own_screen_surface() {
-    if (!own_screen)
-        own_screen = SDL_CreateRGBSurfaceWithFormatFrom(own_screen_words, SCREEN_W, SCREEN_H, 32, SCREEN_PITCH,
-                                                        SDL_PIXELFORMAT_RGB888);
-    return own_screen;
+// The scaled copy for a surface of another pixel format. Without it nothing
+// can be shown on that surface (our pixels must never be written raw into a
+// layout they do not have): one line says so, and presents keep trying.
+static bool make_scaled_screen() {
+    static bool said;
+    scaled_screen = SDL_CreateRGBSurfaceWithFormat(0, picture_rect.w, picture_rect.h, 32, SDL_PIXELFORMAT_RGB888);
+    if (!scaled_screen && !said) {
+        said = true;
+        std::fprintf(stderr, "tapehiss: cannot make the %d x %d picture for this display (%zu bytes): %s\n",
+                     picture_rect.w, picture_rect.h, size_t(picture_rect.w) * size_t(picture_rect.h) * 4,
+                     SDL_GetError());
+    }
+    return scaled_screen != nullptr;
 }
 
-bool attach_screen_area(SDL_Surface* surface, int shown_w, int shown_h) {
+// Attaches the screen to a surface of the window (or of none) in
+// screen_window.
+static bool attach_surface(SDL_Surface* surface, int shown_w, int shown_h) {
     window_surface = surface;
     if (!surface) {
-        drawing_direct = false;
+        screen_drawn_direct = false;
         screen_pixels = own_screen_memory;
+        screen_black = 0;
         return false;
     }
     shown_area = SDL_Rect{0, 0, SDL_min(shown_w, surface->w), SDL_min(shown_h, surface->h)};
     picture_rect = letterbox_rect(shown_area.w, shown_area.h);
     if (surface_has_screen_layout(surface) && shown_area.w == SCREEN_W && shown_area.h == SCREEN_H) {
         // The picture drawn so far in our own buffer moves into the surface.
-        if (!drawing_direct && screen_pixels == own_screen_memory)
+        if (!screen_drawn_direct && screen_pixels == own_screen_memory)
             std::memcpy(surface->pixels, own_screen_memory, SCREEN_BYTES);
-        drawing_direct = true;
+        screen_drawn_direct = true;
         screen_pixels = static_cast<uint8_t*>(surface->pixels);
+        screen_black = SDL_MapRGB(surface->format, 0, 0, 0);
         return true;
     }
-    drawing_direct = false;
+    screen_drawn_direct = false;
     screen_pixels = own_screen_memory;
-    own_screen_surface();
+    screen_black = 0;  // our own buffer has no alpha channel
     SDL_FreeSurface(scaled_screen);
     scaled_screen = nullptr;
-    if (!surface_takes_our_pixels(surface))
-        scaled_screen = SDL_CreateRGBSurfaceWithFormat(0, picture_rect.w, picture_rect.h, 32, SDL_PIXELFORMAT_RGB888);
+    if (!surface_takes_our_pixels(surface)) make_scaled_screen();
     // Black around the picture once; presents only ever write the picture.
     SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, 0, 0, 0));
     return false;
 }
 
-bool attach_screen(SDL_Surface* surface) {
-    return attach_screen_area(surface, surface ? surface->w : 0, surface ? surface->h : 0);
+bool attach_screen_area(SDL_Surface* surface, int shown_w, int shown_h) {
+    screen_window = nullptr;
+    return attach_surface(surface, shown_w, shown_h);
+}
+
+// The picture drawn straight into the window surface moves into our own
+// buffer, before the surface goes away.
+static void keep_picture() {
+    if (!screen_drawn_direct) return;
+    std::memcpy(own_screen_memory, screen_pixels, SCREEN_BYTES);
+    screen_drawn_direct = false;
+    screen_pixels = own_screen_memory;
+    screen_black = 0;
+}
+
+void detach_window_screen() {
+    keep_picture();
+    screen_window = nullptr;
+    window_surface = nullptr;
+    SDL_FreeSurface(scaled_screen);
+    scaled_screen = nullptr;
 }
 
 bool attach_window_screen(SDL_Window* window) {
     screen_window = window;
-    // The picture drawn straight into the old surface is saved in our own
-    // buffer before SDL_GetWindowSurface lets that surface go.
-    if (drawing_direct) {
-        std::memcpy(own_screen_memory, screen_pixels, SCREEN_BYTES);
-        drawing_direct = false;
-        screen_pixels = own_screen_memory;
-    }
+    keep_picture();  // SDL_GetWindowSurface may let the old surface go
     SDL_Surface* surface = SDL_GetWindowSurface(window);
     int shown_w = 0, shown_h = 0;
     if (surface) platform_window_shown_size(window, surface->w, surface->h, &shown_w, &shown_h);
-    attach_screen_area(surface, shown_w, shown_h);
+    attach_surface(surface, shown_w, shown_h);
     return surface != nullptr;
 }
 
-bool screen_is_direct() { return drawing_direct; }
-
-SDL_Surface* screen_surface() { return drawing_direct ? window_surface : own_screen_surface(); }
-
 // Our buffer onto the window surface, scaled into the letterbox.
 static void scale_onto_surface() {
-    if (drawing_direct || !window_surface || picture_rect.w <= 0 || picture_rect.h <= 0) return;
-    if (scaled_screen) {
+    if (screen_drawn_direct || !window_surface || picture_rect.w <= 0 || picture_rect.h <= 0) return;
+    if (!surface_takes_our_pixels(window_surface)) {
+        if (!scaled_screen && !make_scaled_screen()) return;
         scale_screen(own_screen_memory, static_cast<uint8_t*>(scaled_screen->pixels), scaled_screen->pitch,
                      picture_rect.w, picture_rect.h);
         SDL_Rect dst = picture_rect;
@@ -129,24 +150,18 @@ static int update_window(SDL_Window* window) {
     return SDL_UpdateWindowSurfaceRects(window, &shown_area, 1);
 }
 
-void present_screen(SDL_Window* window) {
+void present_screen() {
     scale_onto_surface();
-    if (!window) return;
-    if (update_window(window) == 0) return;
+    if (!screen_window) return;
+    if (update_window(screen_window) == 0) return;
     // The surface stopped being valid (or there was none): obtain it again.
-    if (!attach_window_screen(window)) return;
+    if (!attach_window_screen(screen_window)) return;
     scale_onto_surface();
-    update_window(window);
+    update_window(screen_window);
 }
 
 void window_size_changed() {
     if (!screen_window) return;
     attach_window_screen(screen_window);
-    present_screen(screen_window);
+    present_screen();
 }
-
-void present_screen_again() {
-    if (screen_window) present_screen(screen_window);
-}
-
-void clear_screen(SDL_Surface* surface) { SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, 0, 0, 0)); }
