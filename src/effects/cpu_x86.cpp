@@ -206,7 +206,7 @@ __attribute__((target("avx2"))) static void draw_logo_avx2(int64_t pos) {
     const __m256i x_bias = _mm256_set1_epi32(-LOGO_X_MIN), y_bias = _mm256_set1_epi32(-LOGO_Y_MIN);
     const __m256i x_span = _mm256_set1_epi32(int(LOGO_X_SPAN)), y_span = _mm256_set1_epi32(int(LOGO_Y_SPAN));
     constexpr int BUFFERED = 512, STEP = 8, WHOLE_STEPS = LOGO_PIXELS / STEP * STEP;
-    constexpr int64_t PREFETCH_ENTRIES = 512;
+    constexpr int64_t PREFETCH_ENTRIES = 1024;  // 8 KB ahead: measured best
     alignas(32) int32_t place[BUFFERED], colour[BUFFERED];
     int buffered = 0;
     auto copy_buffered = [&] {
