@@ -317,7 +317,7 @@ TEST_P(LogoTablePass, DrawsNothingFromFrameZero) {
 }
 
 // Placement rules: edges, the low 32 bits only, black pixels never drawn,
-// later pixels winning within a group of 8 (so of 16) and across groups of 16.
+// later pixels winning within a step of 8 pixels and across steps.
 TEST_P(LogoSyntheticPass, FollowsPlacementRules) {
     const int64_t first = find_logo_pixel(false);
     ASSERT_GE(first, 0);
@@ -327,7 +327,7 @@ TEST_P(LogoSyntheticPass, FollowsPlacementRules) {
         if (p[0] | p[1] | p[2]) last = k;
     }
     ASSERT_GT(last, first);
-    // Opaque pixels of distinct colours: two in one group of 8, one later.
+    // Opaque pixels of distinct colours: two in one step of 8, one later.
     std::vector<int64_t> opaque;
     for (int64_t k = first; k >= 0 && opaque.size() < 400; k = find_logo_pixel(false, k + 1)) opaque.push_back(k);
     int64_t a = -1, b = -1, c = -1;
@@ -339,14 +339,14 @@ TEST_P(LogoSyntheticPass, FollowsPlacementRules) {
         }
     ASSERT_GE(a, 0);
     for (int64_t k : opaque)
-        if (k / 16 > b / 16 && std::memcmp(logo_picture + 4 * k, logo_picture + 4 * b, 4) != 0) {
+        if (k / 8 > b / 8 && std::memcmp(logo_picture + 4 * k, logo_picture + 4 * b, 4) != 0) {
             c = k;
             break;
         }
     ASSERT_GE(c, 0);
-    int64_t d = -1;  // an earlier group than c's, another colour
+    int64_t d = -1;  // an earlier step than c's, another colour
     for (int64_t k : opaque)
-        if (k != first && k != a && k != b && k / 16 < c / 16 &&
+        if (k != first && k != a && k != b && k / 8 < c / 8 &&
             std::memcmp(logo_picture + 4 * k, logo_picture + 4 * c, 4) != 0) {
             d = k;
             break;
@@ -357,9 +357,9 @@ TEST_P(LogoSyntheticPass, FollowsPlacementRules) {
     place(first, -639, -359);                      // top-left corner, drawn
     place(last, 638, 358);                         // bottom-right corner, drawn
     place(black, 1, 1);                            // black, never drawn
-    place(a, 2, 2);                                // same group: b wins
+    place(a, 2, 2);                                // same step: b wins
     place(b, 2, 2);
-    place(d, 3, 3);                                // c's later group wins
+    place(d, 3, 3);                                // c's later step wins
     place(c, 3, 3);
     place(opaque[opaque.size() - 1], (1LL << 32) + 4, 4);  // only the low 32 bits count
     place(opaque[opaque.size() - 2], 639, 0);      // one beyond the right edge
@@ -400,8 +400,8 @@ TEST_P(LogoSyntheticPass, DrawsTheLastPixelAtTheTableEnds) {
     EXPECT_EQ(std::memcmp(screen_pixel(648, 354), logo_picture + 4 * last, 4), 0);
 }
 
-// A picture whose last 16 pixels are opaque (the short last group of 16 and
-// the end of the one before), with more opaque pixels lying past its end and
+// A picture whose last 16 pixels are opaque (those after the last whole step
+// of 8 and the steps before them), with more opaque pixels lying past its end and
 // on-screen offsets where a pass reading too far would find them: each
 // routine draws exactly those 16, forwards and backwards.
 TEST_P(LogoSyntheticPass, DrawsAnOpaqueLastGroupAndNothingBeyond) {

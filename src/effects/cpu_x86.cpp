@@ -1,6 +1,7 @@
-// The x86-64 passes: SSE2 (every x86-64 CPU has it), AVX2 and AVX-512, run
-// where the CPU reports the instructions they use. Built only on x86-64;
-// everything here gives exactly the pixels of the plain passes.
+// The x86-64 passes: for the plasma SSE2 (every x86-64 CPU has it), AVX2 and
+// AVX-512, for the logo AVX2, run where the CPU reports the instructions they
+// use. Built only on x86-64; everything here gives exactly the pixels of the
+// plain passes.
 #include "effects/cpu_passes.h"
 #include "screen/screen.h"
 #include <cstring>
@@ -114,64 +115,6 @@ int cpu_plasma_routines(plasma_routine* out, int room) {
 
 // --- logo --------------------------------------------------------------------
 
-// A short last block of 16 pixels must leave whole quarters (8 entries) of
-// its 32 entries unread, so that a quarter is either loaded or not touched.
-static_assert(2 * (LOGO_PIXELS % 16) % 8 == 0, "the last block's entries must fill whole quarters");
-
-// 16 logo pixels per step. Their 32 table entries are read as one contiguous
-// block (forwards or backwards), narrowed to their low 32 bits and split into
-// x and y; the black and off-screen pixels are masked out and the rest are
-// scattered. A scatter writes its lanes in order, so later pixels still win.
-// Table places are integer offsets; a pointer is formed only for a quarter of
-// the block that holds entries the pass reads, so it stays inside the table.
-__attribute__((target("avx512f"))) static void draw_logo_frame_avx512(int32_t logo_frame_pos, int32_t logo_direction) {
-    const bool forward = logo_direction > 0;
-    const int64_t pos = logo_frame_pos;
-    int32_t* centre = reinterpret_cast<int32_t*>(screen_pixels + 4 * (int64_t(SCREEN_W) * (SCREEN_H / 2) + SCREEN_W / 2));
-    // Pixel j of the block: forwards x, y at entries 2j, 2j + 1; backwards the
-    // block ends at the first x, so x at 31 - 2j and y at 30 - 2j.
-    const __m512i ramp = _mm512_set_epi32(30, 28, 26, 24, 22, 20, 18, 16, 14, 12, 10, 8, 6, 4, 2, 0);
-    const __m512i pick_x = forward ? ramp : _mm512_sub_epi32(_mm512_set1_epi32(31), ramp);
-    const __m512i pick_y = forward ? _mm512_add_epi32(ramp, _mm512_set1_epi32(1))
-                                   : _mm512_sub_epi32(_mm512_set1_epi32(30), ramp);
-    const __m512i colour_bits = _mm512_set1_epi32(0x00FFFFFF);
-    const __m512i x_bias = _mm512_set1_epi32(-LOGO_X_MIN), y_bias = _mm512_set1_epi32(-LOGO_Y_MIN);
-    const __m512i x_span = _mm512_set1_epi32(int(LOGO_X_SPAN)), y_span = _mm512_set1_epi32(int(LOGO_Y_SPAN));
-    constexpr int64_t PREFETCH_ENTRIES = 32 * 16;  // sixteen blocks ahead
-    for (int32_t k = 0; k < LOGO_PIXELS; k += 16) {
-        const int32_t n = LOGO_PIXELS - k < 16 ? LOGO_PIXELS - k : 16;
-        const int64_t first = forward ? pos + 2 * int64_t(k) : pos - 2 * int64_t(k) - 31;
-        // The frame's entries come from main memory when the logo moves; fetch
-        // ahead (an address hint, never a read, so it may point anywhere).
-        const int64_t ahead = first + (forward ? PREFETCH_ENTRIES : -PREFETCH_ENTRIES);
-        for (int q = 0; q < 4; ++q)
-            _mm_prefetch(reinterpret_cast<const char*>(uintptr_t(logo_frames) + uintptr_t(8 * (ahead + 8 * q))), _MM_HINT_T0);
-        const __mmask16 live = __mmask16((1u << n) - 1);
-        const __m512i colours = _mm512_maskz_loadu_epi32(live, logo_source + 4 * int64_t(k));
-        const __mmask16 opaque = _mm512_mask_test_epi32_mask(live, colours, colour_bits);
-        if (!opaque) continue;
-        // Entries of the block that belong to live pixels: the low ones
-        // forwards, the high ones backwards.
-        const uint32_t used = n == 16 ? ~0u : forward ? (1u << 2 * n) - 1 : ~0u << (32 - 2 * n);
-        __m512i e[4];
-        for (int q = 0; q < 4; ++q) {
-            const __mmask8 m = __mmask8(used >> 8 * q);
-            e[q] = m ? _mm512_maskz_loadu_epi64(m, logo_frames + first + 8 * q) : _mm512_setzero_si512();
-        }
-        // Low 32 bits of entries 0..15 and 16..31.
-        const __m512i lo = _mm512_permutex2var_epi32(e[0], ramp, e[1]);
-        const __m512i hi = _mm512_permutex2var_epi32(e[2], ramp, e[3]);
-        const __m512i x = _mm512_permutex2var_epi32(lo, pick_x, hi);
-        const __m512i y = _mm512_permutex2var_epi32(lo, pick_y, hi);
-        const __mmask16 on_screen = _mm512_mask_cmple_epu32_mask(opaque, _mm512_add_epi32(x, x_bias), x_span) &
-                                    _mm512_cmple_epu32_mask(_mm512_add_epi32(y, y_bias), y_span);
-        // y * 1280 + x as y * 1024 + y * 256 + x.
-        static_assert(SCREEN_W == 1024 + 256, "the row step is formed from two shifts");
-        const __m512i at = _mm512_add_epi32(_mm512_add_epi32(_mm512_maskz_slli_epi32(0xFFFF, y, 10), _mm512_maskz_slli_epi32(0xFFFF, y, 8)), x);
-        _mm512_mask_i32scatter_epi32(centre, on_screen, at, colours, 4);
-    }
-}
-
 // Lanes of a mask of 8 (bit j: lane j is kept), in order, one byte each, and
 // how many there are: what packs the kept lanes of a register to its start.
 struct lane_packing {
@@ -266,7 +209,6 @@ __attribute__((target("avx2"))) static void draw_logo_frame_avx2(int32_t logo_fr
 int cpu_logo_routines(logo_routine* out, int room) {
     __builtin_cpu_init();
     const logo_routine all[] = {
-        {"avx512", draw_logo_frame_avx512, "avx512f", bool(__builtin_cpu_supports("avx512f"))},
         {"avx2", draw_logo_frame_avx2, "avx2", bool(__builtin_cpu_supports("avx2"))},
     };
     int n = 0;
