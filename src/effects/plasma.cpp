@@ -69,13 +69,13 @@ void build_plasma_field() {
     for (int dx = 0; dx <= 640; ++dx)
         for (int dy = 0; dy <= 360; ++dy) {
             double r2 = double(dx * dx + dy * dy);
-            rings[361 * dx + dy] = 128.0 * std::sin(std::sqrt(r2) / 8.0) + 128.0;
+            rings[size_t(361 * dx + dy)] = 128.0 * std::sin(std::sqrt(r2) / 8.0) + 128.0;
         }
     for (int x = 0; x < PLASMA_FIELD_W; ++x) {
         int dx = x > cx ? x - cx : cx - x;
         for (int y = 0; y < PLASMA_FIELD_H; ++y) {
             int dy = y > cy ? y - cy : cy - y;
-            double c = rings[361 * dx + dy];
+            double c = rings[size_t(361 * dx + dy)];
             double d = 128.0 * std::sin(std::sqrt(double(x * x + y * y)) / 8.0) + 128.0;
             double sum = wave_x[x] + wave_y[y] + c + d;
             int32_t v = int32_t(sum) / 4;
