@@ -219,6 +219,7 @@ if (mode === 'memory') {
   await waitForScene('end', 10);
   await momentShot('end', 'end');
   if (!check('end', 'end')) await fail('end screen text and ribbons');
+  log(`memory: the heap grew to ${(await page.evaluate(() => Module.HEAPU8.length) / 2 ** 20).toFixed(0)} MiB`);
   await press();
   await waitForState('ended', 10);
   const status = await page.evaluate(() => document.body.dataset.status);
