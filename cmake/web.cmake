@@ -4,8 +4,8 @@
 # The waits stay loops that nap: asyncify suspends the run in each nap and
 # resumes it after. Calls through function pointers never nap (the drawing
 # routines are picked at run time), so they are left uninstrumented and stay
-# fast. The logo table takes the heap to about 810 MB: the memory grows on
-# demand. The page starts the run on its start click and learns its end and
+# fast. The logo table takes most of the heap (the page says how much the
+# show needs): the memory grows on demand. The page starts the run on its start click and learns its end and
 # exit status from the promise of an asynchronous call (ccall): emscripten
 # calls no exit handler when main returns after its first nap. SDL's audio code names two library routines that
 # only a static link leaves out; they are named in a file, since a `$` on the

@@ -25,8 +25,9 @@ mixer_version=2.6.2
 prefix=$cache/prefix
 jobs=$(nproc)
 
+source tools/packages.sh
 source tools/cross-common.sh
-install_missing emscripten cmake make pkg-config dpkg-dev g++ libgtest-dev
+need_packages emscripten cmake make pkg-config dpkg-dev g++ libgtest-dev
 source tools/web-env.sh
 
 # emcc_each OBJDIR FLAGS... -- SOURCES...: compiles every source into OBJDIR,

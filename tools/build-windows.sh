@@ -17,8 +17,9 @@ mixer_version=2.6.2
 prefix=$cache/prefix
 jobs=$(nproc)
 
+source tools/packages.sh
 source tools/cross-common.sh
-install_missing mingw-w64 g++-mingw-w64-x86-64-posix cmake make pkg-config dpkg-dev
+need_packages mingw-w64 g++-mingw-w64-x86-64-posix cmake make pkg-config dpkg-dev
 
 build_libraries() {
   rm -rf "$cache/build" "$prefix"

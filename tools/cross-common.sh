@@ -1,34 +1,13 @@
+# shellcheck shell=bash disable=SC2154
+# (cache, sdl_version and mixer_version are the sourcing script's.)
 # Shared by the cross builds (tools/build-windows.sh, tools/build-web.sh):
-# installing Debian packages, Debian's source packages of SDL2 and SDL2_mixer,
-# and the font compiler built for this machine. Sourced after `cache`,
-# `sdl_version` and `mixer_version` are set.
-
-sudo=""
-[ "$(id -u)" -eq 0 ] || sudo=sudo
-apt_get() { DEBIAN_FRONTEND=noninteractive $sudo apt-get -o DPkg::Lock::Timeout=900 "$@"; }
-
-# install_missing PACKAGE...: installs those that are not there yet.
-install_missing() {
-  local need=() p
-  for p in "$@"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || need+=("$p")
-  done
-  [ ${#need[@]} -eq 0 ] && return 0
-  echo "Installing: ${need[*]}"
-  apt_get update -qq
-  apt_get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
-}
+# Debian's source packages of SDL2 and SDL2_mixer, and the font compiler built
+# for this machine. Sourced after tools/packages.sh, with `cache`,
+# `sdl_version` and `mixer_version` set.
 
 # Debian's source packages of both libraries, unpacked into $cache/src.
 fetch_sources() {
-  # apt-get source needs a deb-src line for bookworm main, and its index.
-  if ! grep -rqs '^Types:.*deb-src\|^deb-src ' /etc/apt/sources.list /etc/apt/sources.list.d/; then
-    echo "Adding a deb-src entry for bookworm main"
-    printf '%s\n' 'Types: deb-src' 'URIs: http://deb.debian.org/debian' 'Suites: bookworm' \
-      'Components: main' 'Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg' |
-      $sudo tee /etc/apt/sources.list.d/tapehiss-deb-src.sources >/dev/null
-  fi
-  apt-cache showsrc libsdl2 2>/dev/null | grep -q "^Version: $sdl_version" || apt_get update -qq
+  need_source_of libsdl2 "$sdl_version"
   rm -rf "$cache/src"
   mkdir -p "$cache/src"
   # Debian's revision of the upstream version (2.26.5+dfsg-1 and the like).
@@ -42,7 +21,8 @@ fetch_sources() {
     { grep -v 'unsandboxed' || true; } >&2)
 }
 
-# The unpacked source folders of both libraries, in sdl_src and mixer_src.
+# The unpacked source folders of both libraries, into the caller's sdl_src
+# and mixer_src.
 find_sources() {
   sdl_src=$(find "$cache/src" -maxdepth 1 -type d -name "libsdl2-$sdl_version*" | head -n1)
   mixer_src=$(find "$cache/src" -maxdepth 1 -type d -name "libsdl2-mixer-$mixer_version*" | head -n1)

@@ -19,19 +19,13 @@ dist=$root/dist
 linux_build=$root/build/release
 
 bash tools/setup-deps.sh test
-need=()
-for p in zip unzip wine64 binutils-mingw-w64-x86-64; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || need+=("$p")
-done
-if [ ${#need[@]} -gt 0 ]; then
-  sudo=""
-  [ "$(id -u)" -eq 0 ] || sudo=sudo
-  $sudo apt-get -o DPkg::Lock::Timeout=900 update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get -o DPkg::Lock::Timeout=900 install -y -qq \
-    --no-install-recommends "${need[@]}" >/dev/null
-fi
+source tools/packages.sh
+source tools/xdisplay.sh
+need_packages zip unzip wine64 binutils-mingw-w64-x86-64 chromium
 cmake -S . -B "$linux_build" -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$linux_build" -j"$(nproc)" --target tapehiss shot_check >/dev/null
+cmake --build "$linux_build" -j"$(nproc)" --target tapehiss shot_check tapehiss-facts >/dev/null
+source tools/facts.sh
+load_facts "$linux_build"
 bash tools/build-windows.sh >/dev/null
 bash tools/build-web.sh >/dev/null
 
@@ -46,13 +40,13 @@ info_text() {
   does nothing: press a key. Left by keys or by itself, it exits with
   status 0."
   display="A display that takes a 1280 x 720 full-screen window (a larger one shows
-  it scaled, black around), about 700 MB of free memory, and a sound device
+  it scaled, black around), about $FACT_SHOW_MEMORY_MB MB of free memory, and a sound device
   (without one the intro runs silently)."
   if [ "$platform" = web ]; then
     release="web release"
     exe="index.html, tapehiss.js, tapehiss.wasm"
     needs="A desktop web browser with WebAssembly SIMD: Chrome or Edge 91,
-  Firefox 89, Safari 16.4 or later, 64-bit, with about 810 MB of memory to
+  Firefox 89, Safari 16.4 or later, 64-bit, with about $FACT_WEB_SHOW_MEMORY_MB MB of memory to
   give the page (phones and 32-bit browsers cannot)."
     display="The page shows the picture as large as the window allows, aspect
   kept, every pixel sharp; the click that starts it also asks for full
@@ -77,15 +71,29 @@ info_text() {
   sudo apt install libsdl2-2.0-0 libsdl2-mixer-2.0-0)."
     start="Run ./tapehiss in this folder."
   fi
+  # Scene times without key presses: each wait ends half a second past its
+  # limit on average, and the main scene's limit counts from the credits.
+  local t=$FACT_TITLE_SECONDS c=$FACT_CREDITS_SECONDS m=$FACT_MAIN_SCENE_SECONDS f=$FACT_END_FADE_AFTER_S
+  local credits_at main_at end_at over main_len end_len
+  clock() { printf '%d:%02d' $(($1 / 60)) $(($1 % 60)); }
+  credits_at=$(clock $((t + 1))) main_at=$(clock $((t + c + 1))) end_at=$(clock $((t + m + 1)))
+  over=$(clock $((t + m + f + 2))) main_len=$((m - c)) end_len=$((f + 1))
   cat <<EOF
 TAPEHISS MEETS MODERNITY                                          v$version
 An intro by ZVK for Moxbar Twenty Five, $release
 
-          TAPEHISS MEETS MODERNITY
-  SAMPLED SPECCY TUNE BY GUESTSTAR HALVORNIK ZORBLE
-                CODE TOLBAN ZVK
-                GFX VIMPE ZVK
-             WE LOVE ZX SPECTRUM
+WARNING: FLASHING LIGHTS
+  For about $main_len seconds the main scene fills most of the screen with a
+  plasma that cycles saturated red at 3 to 30 flashes a second. This can
+  trigger seizures in people with photosensitive epilepsy. Do not watch it
+  if that may concern you or anyone watching; a key press leaves the main
+  scene at once.
+
+  $FACT_CREDITS_LINE_1
+  $FACT_CREDITS_LINE_2
+  $FACT_CREDITS_LINE_3
+  $FACT_CREDITS_LINE_4
+  $FACT_CREDITS_LINE_5
 
 WHAT IT NEEDS
   $needs
@@ -98,16 +106,16 @@ HOW TO START IT
 HOW TO LEAVE IT
   Any key moves on to the next scene: title, credits, main scene, end screen,
   and from the end screen out. Four key presses leave it from the start;
-  without any it ends by itself after about 1 min 52 s. $leave
+  without any it ends by itself after about $((${over%:*})) min $((10#${over#*:})) s. $leave
 
 SCENES (without key presses)
-  0:00  title picture                                     5-6 s
-  0:06  credits                                           6-7 s
-  0:12  main scene: plasma, rotating and zooming logo,
-        scroller; the tune starts                         about 69 s
-  1:21  end screen: greetings beside two twisting
-        ribbons; the tune fades out after 30 s            about 31 s
-  1:52  end
+  0:00  title picture                                     $t-$((t + 1)) s
+  $credits_at  credits                                           $c-$((c + 1)) s
+  $main_at  main scene: plasma, rotating and zooming logo,
+        scroller; the tune starts                         about $main_len s
+  $end_at  end screen: greetings beside two twisting
+        ribbons; the tune fades out after $f s            about $end_len s
+  $over  end
 
 VIDEO AND BROWSER
   The whole show at 1280 x 720, 60 frames per second, with the tune:
@@ -150,16 +158,10 @@ stage() {
 # X display, waits for the title picture, presses a key per scene and wants
 # exit status 0.
 check_run() {
-  local label=$1 n pid rc seen=
+  local label=$1 pid rc seen=
   shift
-  for n in $(seq 150 190); do
-    [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] && continue
-    Xvfb :$n -screen 0 1280x720x24 -nolisten tcp >/dev/null 2>&1 &
-    xvfb_pid=$!
-    break
-  done
-  export DISPLAY=:$n
-  for _ in $(seq 50); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
+  start_xvfb 1280x720
+  xvfb_pid=$XVFB_PID
   if [ "$1" = "${WINE:-}" ]; then wine_prefix_ready; fi
   "$@" >"$work/run.log" 2>&1 &
   pid=$!

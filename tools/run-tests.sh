@@ -11,6 +11,9 @@ cd "$(dirname "$0")/.."
 bash tools/setup-deps.sh test
 jobs=$(nproc)
 
+# Every script the tests run, checked for the mistakes shellcheck finds.
+shellcheck -x -P SCRIPTDIR -S warning tools/*.sh tests/e2e/*.sh .ci/run
+
 werror="-DTAPEHISS_WERROR=${TAPEHISS_WERROR:-ON}"
 
 cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release "$werror" >/dev/null

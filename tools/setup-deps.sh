@@ -6,19 +6,11 @@ kind=${1:-run}
 pkgs=(cmake g++ make pkg-config libsdl2-dev libsdl2-mixer-dev libpng-dev)
 if [ "$kind" != run ]; then
   # tests and benchmarks; Xvfb, xdotool and xwd drive the real executable
-  pkgs+=(libgtest-dev libbenchmark-dev xvfb xdotool x11-apps openbox)
+  pkgs+=(libgtest-dev libbenchmark-dev xvfb xdotool x11-apps openbox libfaketime shellcheck)
 fi
 if [ "$kind" = all ]; then
   # asset generators (the title needs the DejaVu Sans Bold Oblique face) and the video capture
   pkgs+=(python3-numpy python3-pil lame sox ffmpeg fonts-dejavu-extra)
 fi
-missing=()
-for p in "${pkgs[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-[ ${#missing[@]} -eq 0 ] && exit 0
-echo "Installing: ${missing[*]}"
-sudo=""
-[ "$(id -u)" -eq 0 ] || sudo=sudo
-$sudo apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+source "$(dirname "$0")/packages.sh"
+need_packages "${pkgs[@]}"

@@ -14,8 +14,8 @@ web=$(realpath "${1:-build/web}")
 linux_build=$(realpath "${2:-build/release}")
 t0=$SECONDS
 
-source tools/cross-common.sh
-install_missing chromium
+source tools/packages.sh
+need_packages chromium
 source tools/web-env.sh
 [ -f "$web/tapehiss.wasm" ] || { echo "no $web/tapehiss.wasm: run tools/build-web.sh first" >&2; exit 1; }
 cmake --build "$linux_build" --target shot_check >/dev/null

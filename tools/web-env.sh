@@ -1,3 +1,5 @@
+# shellcheck shell=bash disable=SC2034
+# (WEB_TOOLCHAIN, WEB_ARCH and WEB_CFLAGS are for the sourcing scripts.)
 # The emscripten set-up shared by tools/build-web.sh and tools/test-web.sh.
 # Debian's emcc runs its own scripts with the machine's node, which finds
 # Debian's node modules only through NODE_PATH.

@@ -6,10 +6,8 @@
 #include "platform/os_memory.h"
 #include "screen/screen.h"
 #include "assets.h"
-#include <cerrno>
 #include <cmath>
 #include <cstddef>
-#include <cstdio>
 #include <cstring>
 
 int64_t* logo_frames;
@@ -23,8 +21,7 @@ bool allocate_logo_frames() {
     if (logo_frames) return true;
     logo_frames = map_logo_memory(LOGO_TABLE_BYTES);
     if (!logo_frames) {
-        std::fprintf(stderr, "tapehiss: cannot allocate %zu bytes for the logo table: %s\n",
-                     LOGO_TABLE_BYTES, std::strerror(errno));
+        os_say_no_memory("the logo table", LOGO_TABLE_BYTES);
         return false;
     }
     return true;

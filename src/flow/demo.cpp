@@ -5,6 +5,7 @@
 #include "flow/end_scene.h"
 #include "flow/main_scene.h"
 #include "flow/timing.h"
+#include "platform/os_memory.h"
 #include "platform/platform.h"
 #include "screen/screen.h"
 #include "screen/surface.h"
@@ -12,23 +13,20 @@
 #include <SDL.h>
 #include <cstdio>
 
-const char* const credits_lines[CREDITS_LINE_COUNT] = {
-    "          TAPEHISS MEETS MODERNITY",
-    "SAMPLED SPECCY TUNE BY GUESTSTAR HALVORNIK ZORBLE",
-    "              CODE TOLBAN ZVK",
-    "              GFX VIMPE ZVK",
-    "           WE LOVE ZX SPECTRUM",
-};
-const int credits_line_y[CREDITS_LINE_COUNT] = {500, 529, 558, 587, 616};
-
 void draw_credits() {
     draw_picture_block(CREDITS_LOGO_X, CREDITS_LOGO_Y, LOGO_W, LOGO_H);
     for (int i = 0; i < CREDITS_LINE_COUNT; ++i) draw_text_screen(credits_lines[i], CREDITS_TEXT_X, credits_line_y[i]);
 }
 
-// Without a window or its surface nothing can be shown: say which call failed.
+// Without a window or its surface nothing can be shown: say which call failed
+// (and, when memory ran out, how much the show needs).
 static int fail_start_up(const char* call) {
-    std::fprintf(stderr, "tapehiss: %s failed: %s\n", call, SDL_GetError());
+    const char* why = SDL_GetError();
+    if (SDL_strstr(why, "Out of memory"))
+        std::fprintf(stderr, "tapehiss: %s failed: %s: the show needs about %zu MB of memory\n", call, why,
+                     SHOW_MEMORY_MB);
+    else
+        std::fprintf(stderr, "tapehiss: %s failed: %s\n", call, why);
     SDL_Quit();
     return 1;
 }
@@ -52,9 +50,9 @@ static int start_video() {
     // backing it with a GL texture would load a whole GL stack (tens of
     // megabytes, more on software rendering) for a copy we do not need.
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
-    // Audio on its own, later: a machine without sound still gets the show
-    // (the music falls back to silence), and video is never started twice,
-    // which some GL drivers do not survive.
+    // Audio on its own, when the tune starts: a machine without sound still
+    // gets the show (the music falls back to silence), and video is never
+    // started twice, which some GL drivers do not survive.
     if (SDL_Init(SDL_INIT_VIDEO) != 0) return fail_start_up("SDL_Init");
     if (video_driver_shows_nothing()) {
         std::fprintf(stderr,
@@ -108,7 +106,6 @@ int demo_main() {
     // is a request that the run answers by putting the display back first.
     platform_watch_signals();
     platform_request_prompt_wakeups();
-    SDL_InitSubSystem(SDL_INIT_AUDIO);
     if (int status = open_window()) return status;
     SDL_InitSubSystem(SDL_INIT_TIMER);
 

@@ -29,7 +29,7 @@ bool precompute_all() {
     }
     prepare_logo_drawing(logo_picture);
     build_plasma_palette();
-    build_plasma_field();
+    if (!build_plasma_field()) return false;
     build_plasma_phase();
     choose_plasma_routine();
     platform_startup_progress(steps, steps);

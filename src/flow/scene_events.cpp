@@ -17,10 +17,11 @@ void quit_sdl() {
 bool scene_key_pressed() {
     const uint32_t news = look_at_events();
     if (news & EVENTS_STOP) {
-        // The display first: putting its mode back is what must not be lost.
+        // Only the display is shut down: putting its mode back is what must
+        // not be lost. The sound ends with the process; closing it first
+        // would wait for the mixer's thread to finish a buffer (up to 100 ms).
         detach_window_screen();
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
-        quit_sdl();
         platform_end_by_signal(platform_quit_signal());
     }
     if (news & EVENTS_RESIZED)

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Shared by the end-to-end scripts: a private Xvfb display, screenshots and key
 # presses. Sourced with EXE, SRC and BUILD set (the script's three arguments).
 set -euo pipefail
@@ -16,23 +17,9 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# start_display WIDTHxHEIGHT: a fresh Xvfb on a free display number.
-start_display() {
-  local size=$1 n
-  for n in $(seq 90 140); do
-    [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] && continue
-    Xvfb :$n -screen 0 "${size}x24" -nolisten tcp >"$WORK/xvfb.log" 2>&1 &
-    XVFB_PID=$!
-    export DISPLAY=:$n
-    for _ in $(seq 50); do
-      xdotool getdisplaygeometry >/dev/null 2>&1 && return 0
-      sleep 0.1
-    done
-    kill "$XVFB_PID" 2>/dev/null || true
-  done
-  echo "cannot start Xvfb" >&2
-  return 1
-}
+# start_display WIDTHxHEIGHT [DEPTH]: a fresh Xvfb on a free display number.
+source "$SRC/tools/xdisplay.sh"
+start_display() { XVFB_LOG=$WORK/xvfb.log start_xvfb "$@"; }
 
 # start_intro [ENV=VALUE...]: runs the intro in the background, stderr kept.
 start_intro() {
@@ -41,6 +28,7 @@ start_intro() {
 }
 
 # wait_intro: waits for the intro to end; its exit status lands in RC.
+# shellcheck disable=SC2034  # RC is read by the scripts that source this
 wait_intro() {
   RC=0
   wait "$APP_PID" || RC=$?
