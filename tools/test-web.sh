@@ -20,15 +20,16 @@ source tools/web-env.sh
 [ -f "$web/tapehiss.wasm" ] || { echo "no $web/tapehiss.wasm: run tools/build-web.sh first" >&2; exit 1; }
 cmake --build "$linux_build" --target shot_check >/dev/null
 
+work=$(mktemp -d /tmp/tapehiss-web.XXXXXX)
+trap 'rm -rf "$work"' EXIT
+
 echo "Golden frames computed in wasm under node:"
-bash tools/build-web.sh --tests build/web-tests | grep -v '^\[' || true
+bash tools/build-web.sh --tests build/web-tests >"$work/build.log" 2>&1 || { cat "$work/build.log" >&2; exit 1; }
 web_node build/web-tests/tests/test_golden.js --gtest_brief=1
 
 deps=build/web-node
 web_test_deps "$deps"
 
-work=$(mktemp -d /tmp/tapehiss-web.XXXXXX)
-trap 'rm -rf "$work"' EXIT
 for mode in walk memory unattended; do
   echo "Headless chromium, $mode:"
   node "$deps/show.mjs" "$mode" "$web" "$work" "$linux_build/tests/shot_check"

@@ -34,11 +34,37 @@ EM_ASYNC_JS(void, web_nap_ms, (double ms), {
 
 void platform_nap_us(uint32_t microseconds) { web_nap_ms(double(microseconds) / 1000.0); }
 
+// Suspends the run until the browser has drawn a frame (the page then shows
+// what changed), or a tenth of a second in a hidden page, which draws none.
+EM_ASYNC_JS(void, web_until_drawn, (), {
+    await new Promise(function(resume) {
+        var resumed = false;
+        function go() {
+            if (!resumed) {
+                resumed = true;
+                resume();
+            }
+        }
+        requestAnimationFrame(function() { setTimeout(go, 0); });
+        setTimeout(go, 100);
+    });
+});
+
+// How often the progress bar is drawn while the tables are built: often enough
+// to move, seldom enough to cost little (each drawing waits for a frame).
+static constexpr double PROGRESS_DRAW_MS = 100.0;
+
 void platform_request_prompt_wakeups() {}
 
 void platform_startup_progress(int done, int total) {
     EM_ASM({ if (Module['onStartupProgress']) Module['onStartupProgress']($0 / $1); }, done, total);
-    web_nap_ms(0);
+    static double drawn_at = -PROGRESS_DRAW_MS;
+    if (done < total && emscripten_get_now() - drawn_at >= PROGRESS_DRAW_MS) {
+        web_until_drawn();
+        drawn_at = emscripten_get_now();
+    } else {
+        web_nap_ms(0);  // whatever else waits (a key, the page's own work)
+    }
 }
 
 void platform_watch_signals() {}

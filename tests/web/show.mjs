@@ -224,6 +224,8 @@ if (mode === 'memory') {
   await waitForState('ended', 10);
   const status = await page.evaluate(() => document.body.dataset.status);
   if (status !== '0') await fail(`exit status ${status}`);
+  const title = await page.evaluate(() => document.querySelector('title').textContent);
+  if (title !== 'Tapehiss Meets Modernity') await fail(`page title '${title}' at the end`);
   log(`the page reports the end: "${await page.evaluate(() => document.getElementById('message').textContent)}", ` +
       `exit status 0 (${((Date.now() - t0) / 1000).toFixed(0)} s)`);
 } else {
