@@ -7,7 +7,8 @@
 //   on), an end-screen shot an exact frame, the pace and the present's cost
 //   over a quiet stretch of the main scene, the sound's level, the end.
 // unattended: a whole run without keys to its end: the scenes in order and
-//   their lengths, the pace over the main scene, the level, the fade.
+//   their lengths, the pace over the main scene (held to 1000/13 within 2 %
+//   when TAPEHISS_QUIET_MACHINE=1), the level, the fade.
 // memory: a browser that cannot give the memory: the page says so.
 // Prints one line per finding; exits 1 on the first fault.
 import puppeteer from 'puppeteer-core';
@@ -159,7 +160,7 @@ function pace(a, b, what) {
   log(`${what}: ${rate.toFixed(2)} passes per second over ${((b.last - a.last) / 1000).toFixed(1)} s ` +
       `(${off >= 0 ? '+' : ''}${off.toFixed(1)} % from 1000/13; the 2 % bound holds on a quiet machine), ` +
       `present ${cost.toFixed(2)} ms on average, ${b.max.toFixed(2)} ms at most so far`);
-  return { rate, cost };
+  return { rate, cost, off };
 }
 // The sound's level between two page times: median, quietest and loudest reading.
 async function level(from, to, what) {
@@ -244,7 +245,11 @@ if (mode === 'memory') {
   const a = await stats();
   await sleep(50000);
   const b = await stats();
-  pace(a, b, 'main scene, unattended');
+  // The bound is checked only when the machine is said to be quiet: beside
+  // other work the page's thread is late for its frames.
+  const unattended = pace(a, b, 'main scene, unattended');
+  if (process.env.TAPEHISS_QUIET_MACHINE === '1' && Math.abs(unattended.off) > 2)
+    await fail('the main scene is off its pace by more than 2 % on a quiet machine');
   const main = await level(a.now, b.now, 'main scene, unattended');
   if (main.median < -40) await fail('the tune is not heard in the main scene');
   await waitForScene('end', 40);
