@@ -22,7 +22,7 @@ int main() {
                 int(CREDITS_SECONDS), int(MAIN_SCENE_SECONDS));
     std::printf("END_FADE_AFTER_S=%d\nEND_FADE_MS=%d\nMUSIC_SECONDS=%.2f\n", int(END_FADE_AFTER_S), END_FADE_MS,
                 MUSIC_SECONDS);
-    std::printf("SHOW_MEMORY_MB=%zu\n", SHOW_MEMORY_MB);
+    std::printf("SHOW_MEMORY_MB=%zu\nWEB_SHOW_MEMORY_MB=%zu\n", SHOW_MEMORY_MB, WEB_SHOW_MEMORY_MB);
     for (int i = 0; i < CREDITS_LINE_COUNT; ++i) std::printf("CREDITS_LINE_%d=%s\n", i + 1, credits_lines[i]);
     return 0;
 }

@@ -65,11 +65,20 @@ static int start_video() {
     return 0;
 }
 
+// A web page cannot take the screen by itself: its canvas keeps the screen's
+// size and the page asks for full screen on its start click (with the
+// full-screen flag SDL would resize the canvas to the display).
+#ifdef __EMSCRIPTEN__
+constexpr Uint32 WINDOW_FLAGS = SDL_WINDOW_SHOWN;
+#else
+constexpr Uint32 WINDOW_FLAGS = SDL_WINDOW_FULLSCREEN | SDL_WINDOW_SHOWN;
+#endif
+
 // The full-screen window and the screen attached to its surface. 0 when it
 // is up, else the exit status (after one line).
 static int open_window() {
     SDL_Window* window = SDL_CreateWindow("ZVK-MOXBAR", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
-                                          SCREEN_W, SCREEN_H, SDL_WINDOW_FULLSCREEN | SDL_WINDOW_SHOWN);
+                                          SCREEN_W, SCREEN_H, WINDOW_FLAGS);
     if (!window) return fail_start_up("SDL_CreateWindow");
     SDL_ShowCursor(SDL_DISABLE);
     SDL_DisplayMode mode{SDL_PIXELFORMAT_BGRA8888, SCREEN_W, SCREEN_H, 60, nullptr};

@@ -54,6 +54,14 @@ static int open_sound_output(void*) {
 // Opens the sound output within OPEN_LIMIT_MS; false (after one line) when it
 // failed or took longer, or a stop was requested meanwhile.
 static bool open_sound_within_limit() {
+#ifdef SDL_THREADS_DISABLED
+    // An SDL without threads (a web page's, where the output opens at once or
+    // fails) opens it on this thread.
+    open_state = OPENING;
+    open_sound_output(nullptr);
+    if (open_state == FAILED) go_silent(open_error);
+    return open_state == OPENED;
+#endif
     if (!opener_finished) opener_finished = SDL_CreateSemaphore(0);
     while (opener_finished && SDL_SemTryWait(opener_finished) == 0) {
     }
