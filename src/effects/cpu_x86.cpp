@@ -25,6 +25,7 @@ static void plasma_pass_sse2(int32_t phase_entry) {
     const __m128i keep = _mm_set1_epi32(int(0xFF000000u));
     uint8_t* __restrict dst = screen_pixels;
     constexpr int n = PLASMA_FIELD_W * PLASMA_FIELD_H;  // a multiple of 8
+#pragma GCC unroll 4  // as the AVX2 pass; one group a step ran at 145 to 250 µs with where the loop fell
     for (int i = 0; i < n; i += 8) {
         __m128i lo, hi;
         eight_colours(plasma_field8 + i, phase, lo, hi);
