@@ -16,6 +16,7 @@ void quit_sdl() {
 
 bool scene_key_pressed() {
     const uint32_t news = look_at_events();
+    if (news & EVENTS_DISPLAY_LOST) platform_end_display_lost();
     if (news & EVENTS_STOP) {
         // The display first: putting its mode back is what must not be lost.
         detach_window_screen();
