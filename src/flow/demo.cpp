@@ -115,6 +115,7 @@ static int open_window() {
                                           SCREEN_H, SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_ALLOW_HIGHDPI);
     if (!window) return fail_start_up("SDL_CreateWindow");
     platform_watch_display(window);
+    platform_fit_window(window);
     SDL_ShowCursor(SDL_DISABLE);
     if (!attach_window_screen(window)) return fail_start_up("showing the window (its surface, then SDL's renderer)");
     return 0;

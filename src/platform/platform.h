@@ -48,6 +48,13 @@ int platform_take_events(SDL_Event* events, int max);
 // window system says nothing else.
 void platform_window_shown_area(SDL_Window* window, int drawable_w, int drawable_h, SDL_Rect* area);
 
+// Makes the full-screen window cover its screen where the window system left
+// it otherwise: a window manager that started after the window is asked to
+// make it full screen; without one, a window hanging over the screen's edges
+// (it keeps its own size, centred on a smaller screen) is moved and sized to
+// cover the screen exactly.
+void platform_fit_window(SDL_Window* window);
+
 // While SDL looks for a display (true), what the libraries it tries print
 // is kept off standard error; false lets it through again. When no display
 // is found, one line of ours says what was tried.

@@ -106,6 +106,8 @@ void platform_window_shown_area(SDL_Window*, int drawable_w, int drawable_h, SDL
     *area = SDL_Rect{0, 0, drawable_w, drawable_h};
 }
 
+void platform_fit_window(SDL_Window*) {}
+
 void platform_quiet_probing(bool) {}
 
 const char* platform_x_display_trouble(const char*) { return "no X server is running there"; }

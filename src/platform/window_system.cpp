@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #if defined(SDL_VIDEO_DRIVER_X11) && __has_include(<X11/Xlib.h>)
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #define TAPEHISS_ASK_X11 1
 #endif
@@ -78,6 +79,79 @@ void platform_window_shown_area(SDL_Window* window, int drawable_w, int drawable
 #endif
 }
 
+#ifdef TAPEHISS_ASK_X11
+// True when a window manager runs (it marks the root window) and `window` is
+// not in its full-screen state: one that started after the window was shown
+// never saw SDL's request and keeps it as a small framed window.
+static bool x11_managed_but_not_full_screen(Display* display, Window window, Window root, Atom fullscreen) {
+    using intern_fn = Atom (*)(Display*, const char*, int);
+    using property_fn = int (*)(Display*, Window, Atom, long, long, int, Atom, Atom*, int*, unsigned long*,
+                                unsigned long*, unsigned char**);
+    using free_fn = int (*)(void*);
+    static const auto intern = library_function<intern_fn>("libX11.so.6", "XInternAtom");
+    static const auto get_property = library_function<property_fn>("libX11.so.6", "XGetWindowProperty");
+    static const auto x_free = library_function<free_fn>("libX11.so.6", "XFree");
+    if (!intern || !get_property || !x_free) return false;
+    // The atoms of one property: how many there are, and whether `wanted` is among them.
+    auto atoms = [&](Window of, const char* property, Atom type, Atom wanted, bool* found) {
+        Atom actual;
+        int format;
+        unsigned long count = 0, after;
+        unsigned char* data = nullptr;
+        *found = false;
+        if (get_property(display, of, intern(display, property, False), 0, 64, False, type, &actual, &format, &count,
+                         &after, &data) != Success || !data)
+            return 0UL;
+        for (unsigned long i = 0; i < count && format == 32; ++i) *found |= reinterpret_cast<Atom*>(data)[i] == wanted;
+        x_free(data);
+        return count;
+    };
+    bool found;
+    if (atoms(root, "_NET_SUPPORTING_WM_CHECK", XA_WINDOW, 0, &found) == 0) return false;
+    atoms(window, "_NET_WM_STATE", XA_ATOM, fullscreen, &found);
+    return !found;
+}
+#endif
+
+void platform_fit_window(SDL_Window* window) {
+#ifdef TAPEHISS_ASK_X11
+    SDL_Rect placed;
+    int screen_w, screen_h;
+    if (!x11_window_on_screen(window, &placed, &screen_w, &screen_h)) return;
+    using intern_fn = Atom (*)(Display*, const char*, int);
+    using send_fn = int (*)(Display*, Window, int, long, XEvent*);
+    using move_resize_fn = int (*)(Display*, Window, int, int, unsigned, unsigned);
+    using sync_fn = int (*)(Display*, int);
+    static const auto intern = library_function<intern_fn>("libX11.so.6", "XInternAtom");
+    static const auto send = library_function<send_fn>("libX11.so.6", "XSendEvent");
+    static const auto move_resize = library_function<move_resize_fn>("libX11.so.6", "XMoveResizeWindow");
+    static const auto sync = library_function<sync_fn>("libX11.so.6", "XSync");
+    if (!intern || !send || !move_resize || !sync) return;
+    const SDL_SysWMinfo info = window_info(window);
+    Display* display = info.info.x11.display;
+    const Window root = RootWindow(display, DefaultScreen(display));
+    const Atom fullscreen = intern(display, "_NET_WM_STATE_FULLSCREEN", False);
+    if (x11_managed_but_not_full_screen(display, info.info.x11.window, root, fullscreen)) {
+        // The request a window manager takes from a shown window.
+        XEvent request{};
+        request.xclient.type = ClientMessage;
+        request.xclient.window = info.info.x11.window;
+        request.xclient.message_type = intern(display, "_NET_WM_STATE", False);
+        request.xclient.format = 32;
+        request.xclient.data.l[0] = 1;  // add
+        request.xclient.data.l[1] = long(fullscreen);
+        request.xclient.data.l[3] = 1;  // from an application
+        send(display, root, False, SubstructureRedirectMask | SubstructureNotifyMask, &request);
+    } else if (placed.x < 0 || placed.y < 0 || placed.x + placed.w > screen_w || placed.y + placed.h > screen_h) {
+        // No window manager: cover the screen ourselves.
+        move_resize(display, info.info.x11.window, 0, 0, unsigned(screen_w), unsigned(screen_h));
+    }
+    sync(display, False);
+#else
+    (void)window;
+#endif
+}
+
 #ifdef TAPEHISS_POSIX_FILES
 static int saved_stderr = -1;
 #endif
@@ -86,12 +160,19 @@ void platform_quiet_probing(bool quiet) {
 #ifdef TAPEHISS_POSIX_FILES
     std::fflush(stderr);
     if (quiet && saved_stderr < 0) {
-        // Two more files, which a very low limit of open files may not allow:
-        // then the lines stay, and ours still says why.
-        const int null_fd = open("/dev/null", O_WRONLY | O_CLOEXEC);
-        saved_stderr = null_fd < 0 ? -1 : fcntl(2, F_DUPFD_CLOEXEC, 3);
-        if (saved_stderr >= 0) dup2(null_fd, 2);
-        if (null_fd >= 0) close(null_fd);
+        // One more file (the null device takes standard error's own number),
+        // which a very low limit of open files may not allow: then the lines
+        // stay, and ours still says why. Nothing else runs yet to take the
+        // number between the close and the open.
+        saved_stderr = fcntl(2, F_DUPFD_CLOEXEC, 3);
+        if (saved_stderr >= 0) {
+            close(2);
+            if (open("/dev/null", O_WRONLY) != 2) {
+                dup2(saved_stderr, 2);
+                close(saved_stderr);
+                saved_stderr = -1;
+            }
+        }
     } else if (!quiet && saved_stderr >= 0) {
         dup2(saved_stderr, 2);
         close(saved_stderr);

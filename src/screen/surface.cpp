@@ -194,6 +194,7 @@ void present_screen() {
 
 void window_size_changed() {
     if (!screen_window) return;
+    platform_fit_window(screen_window);
     attach_window_screen(screen_window);
     present_screen();
 }

@@ -30,7 +30,8 @@ bool attach_window_screen(SDL_Window* window);
 // stays in our own buffer.
 void detach_window_screen();
 
-// Attaches the screen to the window's new surface after its size changed and
+// After the window moved or changed size: makes it cover the screen where the
+// window system left it otherwise, attaches the screen to its new surface and
 // shows the current picture on it.
 void window_size_changed();
 
