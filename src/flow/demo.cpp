@@ -29,8 +29,9 @@ void draw_credits() {
 // Without a window, or a way to show it, nothing can be shown: say what
 // failed, and on which of SDL's video drivers.
 static int fail_start_up(const char* what) {
+    char error[256];
+    SDL_strlcpy(error, SDL_GetError(), sizeof error);  // asking for the driver may set another
     const char* driver = SDL_GetCurrentVideoDriver();
-    const char* error = SDL_GetError();
     std::fprintf(stderr, "tapehiss: %s failed%s%s%s: %s\n", what, driver ? " on SDL's '" : "", driver ? driver : "",
                  driver ? "' video driver" : "", *error ? error : "no reason given");
     SDL_Quit();
