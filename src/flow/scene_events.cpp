@@ -18,7 +18,7 @@ bool scene_key_pressed() {
     const uint32_t news = look_at_events();
     if (news & EVENTS_DISPLAY_LOST) platform_end_display_lost();
     if (news & EVENTS_STOP) {
-        // The display first: putting its mode back is what must not be lost.
+        // The display first: giving the screen back is what must not be lost.
         detach_window_screen();
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
         quit_sdl();

@@ -12,5 +12,5 @@ bool scene_key_pressed();
 
 // Shuts SDL down on the way out. When the sound device has stalled, its thread
 // can never be joined, so only the video side is shut down (which is what puts
-// a changed display mode back).
+// the screen back).
 void quit_sdl();
