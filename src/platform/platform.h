@@ -50,9 +50,9 @@ void platform_window_shown_area(SDL_Window* window, int drawable_w, int drawable
 
 // Makes the full-screen window cover its screen where the window system left
 // it otherwise: a window manager that started after the window is asked to
-// make it full screen; without one, a window hanging over the screen's edges
-// (it keeps its own size, centred on a smaller screen) is moved and sized to
-// cover the screen exactly.
+// make it full screen; without one, the window (which an X server leaves at
+// its own size, centred, even hanging over the edges of a smaller screen) is
+// moved and sized to cover the screen exactly.
 void platform_fit_window(SDL_Window* window);
 
 // While SDL looks for a display (true), what the libraries it tries print

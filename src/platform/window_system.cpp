@@ -142,8 +142,9 @@ void platform_fit_window(SDL_Window* window) {
         request.xclient.data.l[1] = long(fullscreen);
         request.xclient.data.l[3] = 1;  // from an application
         send(display, root, False, SubstructureRedirectMask | SubstructureNotifyMask, &request);
-    } else if (placed.x < 0 || placed.y < 0 || placed.x + placed.w > screen_w || placed.y + placed.h > screen_h) {
-        // No window manager: cover the screen ourselves.
+    } else if (placed.x != 0 || placed.y != 0 || placed.w != screen_w || placed.h != screen_h) {
+        // No window manager: cover the screen ourselves. SDL then draws for
+        // the size it believes the window has (the screen's).
         move_resize(display, info.info.x11.window, 0, 0, unsigned(screen_w), unsigned(screen_h));
     }
     sync(display, False);

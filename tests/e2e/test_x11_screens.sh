@@ -17,7 +17,7 @@ next_screen() {
   XVFB_PID=
 }
 
-for screen in 1280x720:30:none 800x600:24:none 1920x1080:24:later; do
+for screen in 1280x1024:30:none 800x600:24:none 1920x1080:24:later; do
   IFS=: read -r size depth wm <<<"$screen"
   echo "--- $size, $depth bits, window manager: $wm"
   start_display "$size" "$depth"

@@ -97,11 +97,13 @@ whole_run() {
   PASSES_PER_SECOND=$(awk '$6 == "quiet-start" { t1 = $1; s1 = $3 } $6 == "quiet-end" { t2 = $1; s2 = $3 }
     END { if (t1 && t2 && t2 - t1 > 5) printf "%.2f", ((s2 - s1 + 6570) % 6570) / (t2 - t1) }' "$WORK/timeline")
   # Processor use inside each still scene, leaving out a second at either
-  # end; the main scene's over its quiet middle.
+  # end (between its first and last sightings where screenshots are too far
+  # apart for that); the main scene's over its quiet middle.
   cpu() {
     awk -v s="$1" -v hz="$(getconf CLK_TCK)" '$2 == s && $5 != "-" { n++; t[n] = $4; c[n] = $5; m[n] = $6 }
       END {
         for (i = 1; i <= n; i++) if (t[i] >= t[1] + 1 && t[i] <= t[n] - 1) { if (!a) a = i; b = i }
+        if (!(b > a)) { a = 1; b = n }
         for (i = 1; i <= n; i++) { if (m[i] == "quiet-start") a = i; if (m[i] == "quiet-end") b = i }
         if (a && b > a) printf "%.1f", 100 * (c[b] - c[a]) / hz / (t[b] - t[a]); else printf "?"
       }' "$WORK/timeline"
