@@ -20,17 +20,11 @@ trap 'stop_compositor; cleanup' EXIT
 rows=()
 for size in "${sizes[@]}"; do
   for way in x11 xwayland wayland; do
-    if [ "$way" = x11 ]; then
-      RUN_SIZE=$size RUN_WM=1 RUN_PACE_BOUND=0 whole_run SDL_AUDIODRIVER=tapehiss-no-audio
-    else
-      RUN_SIZE=$size RUN_WAY=$way RUN_PACE_BOUND=0 whole_run SDL_AUDIODRIVER=tapehiss-no-audio
-    fi
+    # Xvfb with a window manager, or weston through Xwayland or natively.
+    if [ "$way" = x11 ]; then export RUN_WM=1 RUN_WAY=; else export RUN_WM=0 RUN_WAY=$way; fi
+    RUN_SIZE=$size RUN_PACE_BOUND=0 whole_run SDL_AUDIODRIVER=tapehiss-no-audio
     rows+=("| $size | $way | $PASSES_PER_SECOND | $CPU_TITLE | $CPU_CREDITS | $CPU_MAIN | $CPU_END |")
-    stop_compositor
-    kill "$XVFB_PID" 2>/dev/null || true
-    wait "$XVFB_PID" 2>/dev/null || true
-    XVFB_PID=
-    rm -f "$WORK/checks.log"
+    end_whole_run
   done
 done
 echo

@@ -35,6 +35,13 @@ start_display() {
   return 1
 }
 
+# stop_display: the Xvfb started last goes.
+stop_display() {
+  kill "$XVFB_PID" 2>/dev/null || true
+  wait "$XVFB_PID" 2>/dev/null || true
+  XVFB_PID=
+}
+
 # start_intro [ENV=VALUE...]: runs the intro in the background, stderr kept.
 start_intro() {
   env "$@" "$EXE" >"$WORK/stdout.log" 2>"$WORK/stderr.log" &

@@ -10,10 +10,6 @@ source "$(dirname "$0")/whole_run.sh"
 trap 'stop_compositor; cleanup' EXIT
 for way in xwayland wayland; do
   RUN_SIZE=1920x1080 RUN_WAY=$way RUN_PACE_BOUND=0 whole_run SDL_AUDIODRIVER=tapehiss-no-audio
-  stop_compositor
-  kill "$XVFB_PID" 2>/dev/null || true
-  wait "$XVFB_PID" 2>/dev/null || true
-  XVFB_PID=
-  rm -f "$WORK/checks.log"
+  RUN_WAY=$way end_whole_run
 done
 echo PASS

@@ -12,9 +12,7 @@ trap '[ -n "$WM_PID" ] && kill "$WM_PID" 2>/dev/null; cleanup' EXIT
 next_screen() {
   [ -n "$WM_PID" ] && kill "$WM_PID" 2>/dev/null
   WM_PID=
-  kill "$XVFB_PID" 2>/dev/null || true
-  wait "$XVFB_PID" 2>/dev/null || true
-  XVFB_PID=
+  stop_display
 }
 
 for screen in 1280x1024:30:none 800x600:24:none 1920x1080:24:later; do

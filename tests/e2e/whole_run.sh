@@ -130,6 +130,14 @@ whole_run() {
     fail "the main scene ran $PASSES_PER_SECOND passes per second"
 }
 
+# After a whole run: its compositor (if any) and display go, its checks are
+# forgotten, ready for the next.
+end_whole_run() {
+  [ -z "${RUN_WAY:-}" ] || stop_compositor
+  stop_display
+  rm -f "$WORK/checks.log"
+}
+
 # Fails unless the processor use measured by whole_run stays within 1.5 times
 # the idle targets (title and credits 2 %, main scene 10 %, end screen 3 % of
 # one core): room for a slower processor or the plain passes, while a wait
