@@ -1,5 +1,6 @@
-// Checks screenshots of the running intro (X window dumps from xwd) against
-// what the demo's own routines draw, and the captured audio of a run.
+// Checks screenshots of the running intro (X window dumps from xwd, or PNG
+// files from a browser) against what the demo's own routines draw, and the
+// captured audio of a run.
 // Usage: shot_check title|credits|main|end SHOT.xwd
 //        (a screenshot of a larger display is first checked to be the exact
 //        nearest-neighbour scaling of a 1280 x 720 picture, which is checked)
@@ -27,6 +28,9 @@
 #include <set>
 #include <string>
 #include <vector>
+#ifdef TAPEHISS_PNG
+#include <png.h>
+#endif
 
 // A pixel of the picture that a smaller screen does not show (the scaling
 // skipped its row or column): every check lets it pass.
@@ -70,6 +74,26 @@ static bool read_xwd(const char* path, shot* out) {
                 ten_bits ? (v >> 22 & 0xff) << 16 | (v >> 12 & 0xff) << 8 | (v >> 2 & 0xff) : v & 0xffffff;
         }
     return true;
+}
+
+// A PNG screenshot (a browser's), read as RGBA whatever it holds.
+static bool read_png(const char* path, shot* out) {
+#ifdef TAPEHISS_PNG
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&image, path)) return false;
+    image.format = PNG_FORMAT_RGBA;
+    std::vector<uint8_t> rgba(PNG_IMAGE_SIZE(image));
+    if (!png_image_finish_read(&image, nullptr, rgba.data(), 0, nullptr)) return false;
+    out->w = int(image.width), out->h = int(image.height);
+    out->rgb.resize(size_t(image.width) * image.height);
+    for (size_t i = 0; i < out->rgb.size(); ++i)
+        out->rgb[i] = uint32_t(rgba[4 * i]) << 16 | uint32_t(rgba[4 * i + 1]) << 8 | rgba[4 * i + 2];
+    return true;
+#else
+    std::fprintf(stderr, "%s: this shot_check was built without libpng\n", path);
+    return false;
+#endif
 }
 
 static uint32_t rgb_of(const uint8_t* bgra) { return uint32_t(bgra[2]) << 16 | bgra[1] << 8 | bgra[0]; }
@@ -386,12 +410,14 @@ int main(int argc, char** argv) {
     if (argc == 2 && std::strcmp(argv[1], "routines") == 0) return print_routines();
     if (argc != 3) {
         std::fprintf(stderr,
-                     "usage: shot_check title|credits|main|end|classify|poll|main-moment|end-moment SHOT.xwd\n"
+                     "usage: shot_check title|credits|main|end|classify|poll|main-moment|end-moment SHOT.xwd|SHOT.png\n"
                      "       shot_check audio FILE.raw SECONDS | fade FILE.raw | routines\n");
         return 2;
     }
     shot s;
-    if (!read_xwd(argv[2], &s)) {
+    const std::string file = argv[2];
+    const bool png = file.size() > 4 && file.compare(file.size() - 4, 4, ".png") == 0;
+    if (!(png ? read_png(argv[2], &s) : read_xwd(argv[2], &s))) {
         std::fprintf(stderr, "cannot read %s\n", argv[2]);
         return 2;
     }

@@ -396,7 +396,7 @@ TEST_F(EndScreenFlow, WindowCloseRequestsAreDropped) {
 
 TEST_F(EndScreenFlow, AllCyclesShownThenHoldsIdlyUntilAKey) {
     open(T0 + 500000);
-    // Each frame sleeps 56 ms and reads the wall clock twice (scene, tune):
+    // Each frame sleeps 56 ms and reads the clock twice (scene, tune):
     // those reads take the time back, so the tune never fades.
     null_clock_steps(1000, -FRAME_SLEEP_US / 2);
     const int frames = 600 * 48;

@@ -17,51 +17,16 @@ mixer_version=2.6.2
 prefix=$cache/prefix
 jobs=$(nproc)
 
-sudo=""
-[ "$(id -u)" -eq 0 ] || sudo=sudo
-apt_get() { DEBIAN_FRONTEND=noninteractive $sudo apt-get -o DPkg::Lock::Timeout=900 "$@"; }
-
-need=()
-for p in mingw-w64 g++-mingw-w64-x86-64-posix cmake make pkg-config dpkg-dev; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || need+=("$p")
-done
-if [ ${#need[@]} -gt 0 ]; then
-  echo "Installing: ${need[*]}"
-  apt_get update -qq
-  apt_get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
-fi
-
-# Debian's source packages of both libraries, unpacked into $cache/src.
-fetch_sources() {
-  # apt-get source needs a deb-src line for bookworm main, and its index.
-  if ! grep -rqs '^Types:.*deb-src\|^deb-src ' /etc/apt/sources.list /etc/apt/sources.list.d/; then
-    echo "Adding a deb-src entry for bookworm main"
-    printf '%s\n' 'Types: deb-src' 'URIs: http://deb.debian.org/debian' 'Suites: bookworm' \
-      'Components: main' 'Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg' |
-      $sudo tee /etc/apt/sources.list.d/tapehiss-deb-src.sources >/dev/null
-  fi
-  apt-cache showsrc libsdl2 2>/dev/null | grep -q "^Version: $sdl_version" || apt_get update -qq
-  rm -rf "$cache/src"
-  mkdir -p "$cache/src"
-  # Debian's revision of the upstream version (2.26.5+dfsg-1 and the like).
-  local sdl_deb mixer_deb
-  sdl_deb=$(apt-cache showsrc libsdl2 | awk '/^Version:/ {print $2}' | grep -m1 "^$sdl_version") ||
-    { echo "no libsdl2 $sdl_version source package" >&2; exit 1; }
-  mixer_deb=$(apt-cache showsrc libsdl2-mixer | awk '/^Version:/ {print $2}' | grep -m1 "^$mixer_version") ||
-    { echo "no libsdl2-mixer $mixer_version source package" >&2; exit 1; }
-  # Run as root, apt warns that its download user cannot write here: harmless.
-  (cd "$cache/src" && apt-get source -qq "libsdl2=$sdl_deb" "libsdl2-mixer=$mixer_deb" 2>&1 >/dev/null |
-    { grep -v 'unsandboxed' || true; } >&2)
-}
+source tools/packages.sh
+source tools/cross-common.sh
+need_packages mingw-w64 g++-mingw-w64-x86-64-posix cmake make pkg-config dpkg-dev
 
 build_libraries() {
   rm -rf "$cache/build" "$prefix"
   mkdir -p "$prefix"
   fetch_sources
   local sdl_src mixer_src
-  sdl_src=$(find "$cache/src" -maxdepth 1 -type d -name "libsdl2-$sdl_version*" | head -n1)
-  mixer_src=$(find "$cache/src" -maxdepth 1 -type d -name "libsdl2-mixer-$mixer_version*" | head -n1)
-  [ -n "$sdl_src" ] && [ -n "$mixer_src" ] || { echo "source packages not unpacked" >&2; exit 1; }
+  find_sources
 
   echo "Building SDL2 $sdl_version for $host"
   mkdir -p "$cache/build/sdl2"
@@ -103,16 +68,8 @@ else
   echo "SDL2/SDL2_mixer built in $(( $(date +%s) - t0 )) s"
 fi
 
-# The font compiler runs during the build, so it is built for this machine.
 t1=$(date +%s)
-mkdir -p "$build_dir/host"
-stale=no
-for f in tools/font_compile.cpp src/text/font.h assets/assets.h; do
-  if [ "$f" -nt "$build_dir/host/font_compile" ]; then stale=yes; fi
-done
-if [ ! -x "$build_dir/host/font_compile" ] || [ "$stale" = yes ]; then
-  g++ -std=c++20 -O2 -Wall -Wextra -Isrc -Iassets -o "$build_dir/host/font_compile" tools/font_compile.cpp
-fi
+host_font_compile "$build_dir/host"
 export PKG_CONFIG_LIBDIR=$prefix/lib/pkgconfig
 export TAPEHISS_WIN_PREFIX=$prefix
 cmake -S . -B "$build_dir" -DCMAKE_TOOLCHAIN_FILE="$src_dir/cmake/mingw-w64.cmake" \

@@ -80,8 +80,12 @@ static void screen_to_rgb(uint8_t* rgb) {
     }
 }
 
+// libpng's own handler would print a line of its own; the caller says what
+// failed, once.
+static void png_quiet_error(png_structp png, png_const_charp) { png_longjmp(png, 1); }
+
 static bool write_png_stream(FILE* f, const uint8_t* rgb) {
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, png_quiet_error, nullptr);
     if (!png) return false;
     png_infop info = png_create_info_struct(png);
     if (!info) {
@@ -102,62 +106,104 @@ static bool write_png_stream(FILE* f, const uint8_t* rgb) {
     return true;
 }
 
+static int cannot_write(const std::string& path, int error) {
+    return fail("cannot write", (path + ": " + (error == EPIPE ? "broken pipe" : std::strerror(error))).c_str());
+}
+
 // Straight into what is already there and is not a plain file (a FIFO, a
 // device, standard output).
 static int write_png_into(FILE* f, const std::string& name, const uint8_t* rgb) {
+    errno = 0;
     bool ok = write_png_stream(f, rgb);
     ok = std::fflush(f) == 0 && ok;
-    if (!ok) return fail("cannot write", name.c_str());
-    return 0;
+    return ok ? 0 : cannot_write(name, errno ? errno : EIO);
+}
+
+// The temporary file being written, so a stop signal can remove it before the
+// process ends.
+static char temp_name[PATH_MAX + 16];
+static volatile sig_atomic_t temp_exists;
+
+static void remove_temp_file() {
+    if (temp_exists) unlink(temp_name);
+    temp_exists = 0;
+}
+
+static void remove_temp_and_stop(int signal) {
+    remove_temp_file();
+    std::signal(signal, SIG_DFL);
+    raise(signal);
+}
+
+// Where a path leads through its symbolic links, whether or not the last
+// target exists yet (a dangling link names the file to create).
+static std::string link_target(const std::string& path) {
+    std::string at = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st;
+        if (lstat(at.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) break;
+        std::vector<char> to(PATH_MAX + 1);
+        const ssize_t n = readlink(at.c_str(), to.data(), PATH_MAX);
+        if (n <= 0) break;
+        std::string next(to.data(), size_t(n));
+        const size_t slash = at.rfind('/');
+        if (next[0] != '/' && slash != std::string::npos) next = at.substr(0, slash + 1) + next;
+        at = next;
+    }
+    return at;
 }
 
 // A plain file is written beside the target under a temporary name and
-// renamed into place, so a failed run leaves neither a half file nor a changed
-// old one. A symbolic link is written through (its target is replaced, the
-// link stays); a FIFO or device is written into; a directory is refused.
+// renamed into place, so a failed or stopped run leaves neither a half file
+// nor a changed old one. A symbolic link is written through (its target is
+// replaced or created, the link stays); a FIFO or device is written into; a
+// directory, or a file we may not write, is refused.
 static int write_png(const std::string& path, const uint8_t* rgb) {
     if (path == "-") {
         if (isatty(STDOUT_FILENO)) return fail("--out - writes a PNG; send standard output to a file or pipe");
         return write_png_into(stdout, "standard output", rgb);
     }
-    std::string target = path;
+    const std::string target = link_target(path);
     struct stat st;
-    if (lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-        std::vector<char> resolved(PATH_MAX + 1);
-        if (realpath(path.c_str(), resolved.data())) target = resolved.data();
-    }
     if (stat(target.c_str(), &st) == 0) {
         if (S_ISDIR(st.st_mode)) return fail("--out names a directory, not a file", path.c_str());
         if (!S_ISREG(st.st_mode)) {
             FILE* f = std::fopen(target.c_str(), "wb");
-            if (!f) return fail("cannot write", (path + ": " + std::strerror(errno)).c_str());
+            if (!f) return cannot_write(path, errno);
             int rc = write_png_into(f, path, rgb);
             return std::fclose(f) == 0 ? rc : fail("cannot write", path.c_str());
         }
+        // As a shell's > would: a file we may not write is not replaced.
+        if (access(target.c_str(), W_OK) != 0) return cannot_write(path, errno);
     }
-    std::string tmp = target + ".tmpXXXXXX";
-    std::vector<char> name(tmp.begin(), tmp.end());
-    name.push_back(0);
-    int fd = mkstemp(name.data());
-    if (fd < 0) return fail("cannot write", (path + ": " + std::strerror(errno)).c_str());
+    if (target.size() + 11 >= sizeof temp_name) return cannot_write(path, ENAMETOOLONG);
+    std::snprintf(temp_name, sizeof temp_name, "%s.tmpXXXXXX", target.c_str());
+    int fd = mkstemp(temp_name);
+    if (fd < 0) return cannot_write(path, errno);
+    temp_exists = 1;
     FILE* f = fdopen(fd, "wb");
     if (!f) {
         close(fd);
-        unlink(name.data());
+        remove_temp_file();
         return fail("cannot write", path.c_str());
     }
+    errno = 0;
     bool ok = write_png_stream(f, rgb);
     ok = std::fflush(f) == 0 && ok;
+    const int write_error = errno;
     ok = std::fclose(f) == 0 && ok;
     // mkstemp makes the file private; a picture is for everyone to read.
     if (ok) {
         mode_t mask = umask(0);
         umask(mask);
-        ok = chmod(name.data(), 0666 & ~mask) == 0;
+        ok = chmod(temp_name, 0666 & ~mask) == 0;
     }
-    if (ok && std::rename(name.data(), target.c_str()) == 0) return 0;
-    unlink(name.data());
-    return fail("cannot write", path.c_str());
+    if (ok && std::rename(temp_name, target.c_str()) == 0) {
+        temp_exists = 0;
+        return 0;
+    }
+    remove_temp_file();
+    return ok ? fail("cannot write", path.c_str()) : cannot_write(path, write_error ? write_error : EIO);
 }
 
 // Output frames of the video at 13 ms each: the scenes' lengths on that grid.
@@ -187,7 +233,6 @@ static bool put_frame(const std::vector<uint8_t>& rgb) {
 
 static int stream_video() {
     if (isatty(STDOUT_FILENO)) return fail("--video-raw writes binary frames; send standard output to a file or pipe");
-    std::signal(SIGPIPE, SIG_IGN);  // a closed pipe becomes a write error we report
     if (!prepare_main_tables()) return 1;
     const video_plan p = plan_video();
     const int64_t main_start = p.title_frames + p.credits_frames;
@@ -216,7 +261,8 @@ static int stream_video() {
         draw_main_pass(&pos, &dir);
     }
 
-    // End-screen frames last 56.25 ms; each output frame shows the one whose
+    // An end-screen frame lasts its 56 ms sleep and its drawing, about 56.25 ms
+    // in all (END_FRAME_US); each output frame shows the one whose
     // time span it starts in.
     int64_t shown = -1;
     for (int64_t j = 0; j < p.end_frames; ++j) {
@@ -234,6 +280,11 @@ static int stream_video() {
 }
 
 int main(int argc, char** argv) {
+    // A closed pipe or a file-size limit becomes a write error we report; a
+    // stop takes the temporary file with it.
+    std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_IGN);
+    for (int stop : {SIGINT, SIGTERM, SIGHUP}) std::signal(stop, remove_temp_and_stop);
     std::string out;
     std::vector<const char*> args;
     bool video = false;

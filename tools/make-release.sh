@@ -2,9 +2,12 @@
 # Makes the release archives in dist/:
 #   tapehiss-VERSION-linux-x86_64.tar.gz    stripped executable, info text, licence, screenshots
 #   tapehiss-VERSION-windows-x86_64.zip     one static tapehiss.exe, the same with CRLF line ends
+#   tapehiss-VERSION-web.zip                a folder for any static web server: the page,
+#                                           tapehiss.js, tapehiss.wasm, the same texts
 # then unpacks each into a fresh folder and runs it from there as a new user
-# would (the Linux one under Xvfb, the Windows one under Wine): it must show
-# the title picture and leave with status 0 after a key press per scene.
+# would (the Linux one under Xvfb, the Windows one under Wine, the web one in
+# headless chromium): it must show the title picture and leave with status 0
+# after a key press per scene.
 # A video made by tools/make-video.sh --60fps is copied beside them.
 # Usage: tools/make-release.sh
 set -euo pipefail
@@ -16,29 +19,46 @@ dist=$root/dist
 linux_build=$root/build/release
 
 bash tools/setup-deps.sh test
-need=()
-for p in zip unzip wine64 binutils-mingw-w64-x86-64; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || need+=("$p")
-done
-if [ ${#need[@]} -gt 0 ]; then
-  sudo=""
-  [ "$(id -u)" -eq 0 ] || sudo=sudo
-  $sudo apt-get -o DPkg::Lock::Timeout=900 update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get -o DPkg::Lock::Timeout=900 install -y -qq \
-    --no-install-recommends "${need[@]}" >/dev/null
-fi
+source tools/packages.sh
+source tools/xdisplay.sh
+need_packages zip unzip wine64 binutils-mingw-w64-x86-64 chromium
 cmake -S . -B "$linux_build" -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$linux_build" -j"$(nproc)" --target tapehiss shot_check >/dev/null
+cmake --build "$linux_build" -j"$(nproc)" --target tapehiss shot_check tapehiss-facts >/dev/null
+source tools/facts.sh
+load_facts "$linux_build"
 bash tools/build-windows.sh >/dev/null
+bash tools/build-web.sh >/dev/null
 
 work=$(mktemp -d)
 xvfb_pid=
 trap '[ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null; rm -rf "$work"' EXIT
 
-# The info text, for PLATFORM (linux or windows).
+# The info text, for PLATFORM (linux, windows or web).
 info_text() {
-  local platform=$1 exe needs start
-  if [ "$platform" = windows ]; then
+  local platform=$1 exe needs start release="$1 x86-64 release" display
+  local leave="Closing the window
+  does nothing: press a key. Left by keys or by itself, it exits with
+  status 0."
+  display="A display that takes a 1280 x 720 full-screen window (a larger one shows
+  it scaled, black around), about $FACT_SHOW_MEMORY_MB MB of free memory, and a sound device
+  (without one the intro runs silently)."
+  if [ "$platform" = web ]; then
+    release="web release"
+    exe="index.html, tapehiss.js, tapehiss.wasm"
+    needs="A desktop web browser with WebAssembly SIMD: Chrome or Edge 91,
+  Firefox 89, Safari 16.4 or later, 64-bit, with about $FACT_WEB_SHOW_MEMORY_MB MB of memory to
+  give the page (phones and 32-bit browsers cannot)."
+    display="The page shows the picture as large as the window allows, aspect
+  kept, every pixel sharp; the click that starts it also asks for full
+  screen and starts the sound."
+    start="Serve this folder with any static web server and open it, e.g.
+    python3 -m http.server 8000      (then open http://127.0.0.1:8000/)
+  and click or press a key: browsers start sound and full screen only then.
+  Opened straight from the disk (file://) it cannot load its code."
+    leave="At the end the
+  page says so and offers to play it again; closing the tab ends it at any
+  time."
+  elif [ "$platform" = windows ]; then
     exe=tapehiss.exe
     needs="64-bit Windows 8 or later. Nothing to install: the one executable holds
   the pictures, the font, the tune and the libraries (SDL2 2.26.5,
@@ -51,21 +71,33 @@ info_text() {
   sudo apt install libsdl2-2.0-0 libsdl2-mixer-2.0-0)."
     start="Run ./tapehiss in this folder."
   fi
+  # Scene times without key presses: each wait ends half a second past its
+  # limit on average, and the main scene's limit counts from the credits.
+  local t=$FACT_TITLE_SECONDS c=$FACT_CREDITS_SECONDS m=$FACT_MAIN_SCENE_SECONDS f=$FACT_END_FADE_AFTER_S
+  local credits_at main_at end_at over main_len end_len
+  clock() { printf '%d:%02d' $(($1 / 60)) $(($1 % 60)); }
+  credits_at=$(clock $((t + 1))) main_at=$(clock $((t + c + 1))) end_at=$(clock $((t + m + 1)))
+  over=$(clock $((t + m + f + 2))) main_len=$((m - c)) end_len=$((f + 1))
   cat <<EOF
 TAPEHISS MEETS MODERNITY                                          v$version
-An intro by ZVK for Moxbar Twenty Five, $platform x86-64 release
+An intro by ZVK for Moxbar Twenty Five, $release
 
-          TAPEHISS MEETS MODERNITY
-  SAMPLED SPECCY TUNE BY GUESTSTAR HALVORNIK ZORBLE
-                CODE TOLBAN ZVK
-                GFX VIMPE ZVK
-             WE LOVE ZX SPECTRUM
+WARNING: FLASHING LIGHTS
+  For about $main_len seconds the main scene fills most of the screen with a
+  plasma that cycles saturated red at 3 to 30 flashes a second. This can
+  trigger seizures in people with photosensitive epilepsy. Do not watch it
+  if that may concern you or anyone watching; a key press leaves the main
+  scene at once.
+
+  $FACT_CREDITS_LINE_1
+  $FACT_CREDITS_LINE_2
+  $FACT_CREDITS_LINE_3
+  $FACT_CREDITS_LINE_4
+  $FACT_CREDITS_LINE_5
 
 WHAT IT NEEDS
   $needs
-  A display that takes a 1280 x 720 full-screen window (a larger one shows
-  it scaled, black around), about 700 MB of free memory, and a sound device
-  (without one the intro runs silently).
+  $display
 
 HOW TO START IT
   $start
@@ -74,22 +106,22 @@ HOW TO START IT
 HOW TO LEAVE IT
   Any key moves on to the next scene: title, credits, main scene, end screen,
   and from the end screen out. Four key presses leave it from the start;
-  without any it ends by itself after about 1 min 52 s. Closing the window
-  does nothing: press a key. Left by keys or by itself, it exits with
-  status 0.
+  without any it ends by itself after about $((${over%:*})) min $((10#${over#*:})) s. $leave
 
 SCENES (without key presses)
-  0:00  title picture                                     5-6 s
-  0:06  credits                                           6-7 s
-  0:12  main scene: plasma, rotating and zooming logo,
-        scroller; the tune starts                         about 69 s
-  1:21  end screen: greetings beside two twisting
-        ribbons; the tune fades out after 30 s            about 31 s
-  1:52  end
+  0:00  title picture                                     $t-$((t + 1)) s
+  $credits_at  credits                                           $c-$((c + 1)) s
+  $main_at  main scene: plasma, rotating and zooming logo,
+        scroller; the tune starts                         about $main_len s
+  $end_at  end screen: greetings beside two twisting
+        ribbons; the tune fades out after $f s            about $end_len s
+  $over  end
 
-VIDEO
+VIDEO AND BROWSER
   The whole show at 1280 x 720, 60 frames per second, with the tune:
   tapehiss-$version-1280x720-60fps.mp4, released beside this archive.
+  The same show, pixel for pixel, plays in a web browser from
+  tapehiss-$version-web.zip (a folder for any static web server).
 
 FILES
   $exe
@@ -107,7 +139,11 @@ stage() {
   local dir=$work/$1 platform=$2 exe=$3
   mkdir -p "$dir/screenshots"
   cp docs/scene-title.png docs/scene-credits.png docs/scene-main.png docs/scene-end.png "$dir/screenshots/"
-  if [ "$platform" = windows ]; then
+  if [ "$platform" = web ]; then
+    cp "$exe"/index.html "$exe"/tapehiss.js "$exe"/tapehiss.wasm "$dir/"
+    info_text web >"$dir/TAPEHISS.TXT"
+    cp LICENSE "$dir/LICENSE.txt"
+  elif [ "$platform" = windows ]; then
     x86_64-w64-mingw32-strip -o "$dir/tapehiss.exe" "$exe"
     info_text windows | sed 's/$/\r/' >"$dir/TAPEHISS.TXT"
     sed 's/$/\r/' LICENSE >"$dir/LICENSE.txt"
@@ -122,16 +158,10 @@ stage() {
 # X display, waits for the title picture, presses a key per scene and wants
 # exit status 0.
 check_run() {
-  local label=$1 n pid rc seen=
+  local label=$1 pid rc seen=
   shift
-  for n in $(seq 150 190); do
-    [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] && continue
-    Xvfb :$n -screen 0 1280x720x24 -nolisten tcp >/dev/null 2>&1 &
-    xvfb_pid=$!
-    break
-  done
-  export DISPLAY=:$n
-  for _ in $(seq 50); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
+  start_xvfb 1280x720
+  xvfb_pid=$XVFB_PID
   if [ "$1" = "${WINE:-}" ]; then wine_prefix_ready; fi
   "$@" >"$work/run.log" 2>&1 &
   pid=$!
@@ -159,11 +189,14 @@ check_run() {
 mkdir -p "$dist"
 linux_name=tapehiss-$version-linux-x86_64
 windows_name=tapehiss-$version-windows-x86_64
+web_name=tapehiss-$version-web
 stage "$linux_name" linux "$linux_build/tapehiss"
 stage "$windows_name" windows build/windows/tapehiss.exe
-rm -f "$dist/$linux_name.tar.gz" "$dist/$windows_name.zip"
+stage "$web_name" web build/web
+rm -f "$dist/$linux_name.tar.gz" "$dist/$windows_name.zip" "$dist/$web_name.zip"
 tar -C "$work" --owner=0 --group=0 --sort=name -czf "$dist/$linux_name.tar.gz" "$linux_name"
 (cd "$work" && zip -qr -X "$dist/$windows_name.zip" "$windows_name")
+(cd "$work" && zip -qr -X "$dist/$web_name.zip" "$web_name")
 
 # As a new user: unpack into fresh folders and run from there.
 mkdir "$work/try-linux" "$work/try-windows"
@@ -173,6 +206,15 @@ check_run "$linux_name" "$work/try-linux/$linux_name/tapehiss"
 source tools/wine-env.sh
 check_run "$windows_name" "$WINE" "$work/try-windows/$windows_name/tapehiss.exe"
 "$WINESERVER" -k 2>/dev/null || true
+
+# The web folder served as it unpacks, walked through in headless chromium.
+mkdir "$work/try-web"
+unzip -q "$dist/$web_name.zip" -d "$work/try-web"
+source tools/web-env.sh
+web_test_deps build/web-node
+node build/web-node/show.mjs walk "$work/try-web/$web_name" "$work" "$linux_build/tests/shot_check" >"$work/web.log" ||
+  { cat "$work/web.log" >&2; exit 1; }
+echo "$web_name: unpacked, served and played in headless chromium: every scene as drawn, left with status 0"
 
 if [ -f out/tapehiss-60fps.mp4 ]; then
   cp out/tapehiss-60fps.mp4 "$dist/tapehiss-$version-1280x720-60fps.mp4"

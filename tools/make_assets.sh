@@ -25,6 +25,8 @@ capture=build/release/tools/tapehiss-capture
 "$capture" --out docs/scene-credits.png credits
 "$capture" --out docs/scene-main.png main 26
 "$capture" --out docs/scene-end.png end 1 30
+# The logo as the main scene shows it across a logo cycle.
+"$PY" tools/make_logo_sheet.py "$capture"
 
 if [ -f tools/check_assets.py ]; then
     echo "== check_assets.py"

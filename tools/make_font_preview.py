@@ -12,8 +12,8 @@ import sys
 import numpy as np
 from PIL import Image
 
-GW, GH = 15, 28
-ORDER = "ABCDEFGHIJKLMNOPQRSTUVWXYZ!.?@"
+from facts import GLYPH_H as GH, GLYPH_ORDER as ORDER, GLYPH_W as GW
+
 SCALE = 4
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 

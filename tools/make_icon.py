@@ -12,8 +12,9 @@ import os
 import numpy as np
 from PIL import Image
 
+from facts import LOGO_H as H, LOGO_W as W
+
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-W, H = 766, 154
 
 
 def logo_rgba():

@@ -12,10 +12,10 @@ import sys
 
 import numpy as np
 
+from facts import TITLE_H as H, TITLE_W as W
 from picture_io import write_picture
 from PIL import Image, ImageDraw, ImageFont
 
-W, H = 1280, 720
 S = 2  # supersampling factor
 BG = 3.0
 PLATE = (440, 248, 839, 471)  # inclusive pixel bounds of the white plate

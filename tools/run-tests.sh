@@ -3,11 +3,16 @@
 # and end-to-end tests on a release build, then the unit and flow tests again
 # under AddressSanitizer and UndefinedBehaviorSanitizer, then the Windows build
 # cross-compiled and run under Wine, then the unit tests of an arm64 build
-# under emulation. Warnings are errors unless TAPEHISS_WERROR=OFF is set.
+# under emulation, then the web build (golden frames in wasm under node, the
+# show in headless chromium). Warnings are errors unless TAPEHISS_WERROR=OFF
+# is set.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/setup-deps.sh test
 jobs=$(nproc)
+
+# Every script the tests run, checked for the mistakes shellcheck finds.
+shellcheck -x -P SCRIPTDIR -S warning tools/*.sh tests/e2e/*.sh .ci/run
 
 werror="-DTAPEHISS_WERROR=${TAPEHISS_WERROR:-ON}"
 
@@ -28,3 +33,9 @@ bash tools/test-windows.sh build/windows/tapehiss.exe build/release
 
 # The arm64 build, where only the plain passes exist, under qemu-aarch64.
 bash tools/test-arm64.sh
+
+# The web build (SDL2/SDL2_mixer/GoogleTest for wasm are built once into a
+# cache outside the tree): golden frames in wasm under node, then the show in
+# headless chromium, its screenshots checked against the Linux drawings.
+bash tools/build-web.sh
+bash tools/test-web.sh build/web build/release

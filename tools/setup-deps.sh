@@ -8,20 +8,12 @@ if [ "$kind" != run ]; then
   # tests and benchmarks; Xvfb, xdotool and xwd drive the real executable;
   # xauth makes a display that refuses us; weston and mutter (with Xwayland,
   # a D-Bus session and Mesa's GL for SDL's renderer) are the Wayland desktops
-  pkgs+=(libgtest-dev libbenchmark-dev xvfb xdotool x11-apps openbox xauth
+  pkgs+=(libgtest-dev libbenchmark-dev xvfb xdotool x11-apps openbox libfaketime shellcheck xauth
     weston xwayland mutter dbus-daemon libgl1-mesa-dri libegl-mesa0)
 fi
 if [ "$kind" = all ]; then
   # asset generators (the title needs the DejaVu Sans Bold Oblique face) and the video capture
   pkgs+=(python3-numpy python3-pil lame sox ffmpeg fonts-dejavu-extra)
 fi
-missing=()
-for p in "${pkgs[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-[ ${#missing[@]} -eq 0 ] && exit 0
-echo "Installing: ${missing[*]}"
-sudo=""
-[ "$(id -u)" -eq 0 ] || sudo=sudo
-$sudo apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+source "$(dirname "$0")/packages.sh"
+need_packages "${pkgs[@]}"

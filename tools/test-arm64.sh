@@ -8,27 +8,14 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-sudo=""
-[ "$(id -u)" -eq 0 ] || sudo=sudo
-apt_get() { DEBIAN_FRONTEND=noninteractive $sudo apt-get -o DPkg::Lock::Timeout=900 "$@"; }
-
-update=no
+source tools/packages.sh
+# arm64 as a second architecture of this machine (packages arm64 are missing
+# then, so need_packages refreshes the index).
 if ! dpkg --print-foreign-architectures | grep -qx arm64; then
-  $sudo dpkg --add-architecture arm64
-  update=yes
+  as_root dpkg --add-architecture arm64
 fi
-pkgs=(cmake make pkg-config g++-aarch64-linux-gnu qemu-user
-      libsdl2-dev:arm64 libsdl2-mixer-dev:arm64 libpng-dev:arm64 libgtest-dev:arm64)
-missing=()
-for p in "${pkgs[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "Installing: ${missing[*]}"
-  update=yes
-fi
-if [ "$update" = yes ]; then apt_get update -qq; fi
-if [ ${#missing[@]} -gt 0 ]; then apt_get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null; fi
+need_packages cmake make pkg-config g++-aarch64-linux-gnu qemu-user \
+  libsdl2-dev:arm64 libsdl2-mixer-dev:arm64 libpng-dev:arm64 libgtest-dev:arm64
 
 jobs=$(nproc)
 cmake -S . -B build/arm64 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-aarch64.cmake -DCMAKE_BUILD_TYPE=Release \

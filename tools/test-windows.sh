@@ -16,20 +16,14 @@ linux_build=$(realpath "${2:-build/release}")
 cache=${TAPEHISS_WIN_CACHE:-$HOME/.cache/tapehiss-windows}
 t0=$SECONDS
 
-need=()
-for p in wine64 xvfb xdotool x11-apps; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || need+=("$p")
-done
-if [ ${#need[@]} -gt 0 ]; then
-  echo "Installing: ${need[*]}"
-  sudo=""
-  [ "$(id -u)" -eq 0 ] || sudo=sudo
-  $sudo apt-get -o DPkg::Lock::Timeout=900 update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get -o DPkg::Lock::Timeout=900 install -y -qq \
-    --no-install-recommends "${need[@]}" >/dev/null
-fi
+source tools/packages.sh
+need_packages wine64 xvfb xdotool x11-apps
 [ -f "$exe" ] || { echo "no $exe: run tools/build-windows.sh first" >&2; exit 1; }
-[ -x "$linux_build/tests/shot_check" ] || cmake --build "$linux_build" --target shot_check >/dev/null
+# The screenshot checker comes from a Linux build, configured here if need be.
+if [ ! -x "$linux_build/tests/shot_check" ]; then
+  [ -f "$linux_build/CMakeCache.txt" ] || cmake -S . -B "$linux_build" -DCMAKE_BUILD_TYPE=Release >/dev/null
+  cmake --build "$linux_build" -j"$(nproc)" --target shot_check >/dev/null
+fi
 
 source tools/wine-env.sh
 
@@ -38,7 +32,7 @@ source tools/wine-env.sh
 # executable to Wine.
 mkdir -p "$cache"
 launcher=$cache/run-under-wine.sh
-printf '#!/bin/sh\nexec %s "%s"\n' "$WINE" "$exe" >"$launcher"
+printf '#!/usr/bin/env bash\nexec %q %q\n' "$WINE" "$exe" >"$launcher"
 chmod +x "$launcher"
 source tests/e2e/lib.sh "$launcher" "$src_dir" "$linux_build"
 trap 'cleanup; "$WINESERVER" -k 2>/dev/null || true' EXIT

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by the scripts that run the Windows build under Wine: Debian's
 # wine64 loader, a prefix of our own kept in the cache, no Mono or Gecko
 # prompts and no audio drivers (the intro finds no audio device and runs

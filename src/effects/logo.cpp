@@ -6,10 +6,8 @@
 #include "platform/os_memory.h"
 #include "screen/screen.h"
 #include "assets.h"
-#include <cerrno>
 #include <cmath>
 #include <cstddef>
-#include <cstdio>
 #include <cstring>
 
 int64_t* logo_frames;
@@ -23,8 +21,7 @@ bool allocate_logo_frames() {
     if (logo_frames) return true;
     logo_frames = map_logo_memory(LOGO_TABLE_BYTES);
     if (!logo_frames) {
-        std::fprintf(stderr, "tapehiss: cannot allocate %zu bytes for the logo table: %s\n",
-                     LOGO_TABLE_BYTES, std::strerror(errno));
+        os_say_no_memory("the logo table", LOGO_TABLE_BYTES);
         return false;
     }
     return true;
@@ -61,24 +58,30 @@ static void build_logo_row(int64_t* out, double p, double q, double ca, double s
     }
 }
 
-// Fills a whole table (logo_frames, or a fresh one for measurements). Angle
-// and zoom are float counters advanced through double, as the animation was
-// designed with; frame 0 has zoom 0, hence an infinite scale.
-void build_logo_frames_into(int64_t* table) {
+// Fills frames [first, end) of a table (logo_frames, or a fresh one for
+// measurements). Angle and zoom are float counters advanced through double,
+// as the animation was designed with, always counted from frame 0, so a table
+// built in blocks equals one built at once; frame 0 has zoom 0, hence an
+// infinite scale.
+void build_logo_frames_range(int64_t* table, int first, int end) {
     float a = 0.0f, z = 0.0f;
-    for (int f = 0; f < LOGO_FRAME_COUNT; ++f) {
-        double sa = std::sin(double(a)), ca = std::cos(double(a)), sz = std::sin(double(z));
-        double s = 1.0 / (8.0 * sz);
-        int64_t* frame = table + int64_t(LOGO_FRAME_ENTRIES) * f;
-        for (int i = 0; i < LOGO_H; ++i) {
-            double p = (-sa * i) * s, q = (ca * i) * s;
-            build_logo_row(frame + 2 * LOGO_W * i, p, q, ca, sa, s);
+    for (int f = 0; f < end; ++f) {
+        if (f >= first) {
+            double sa = std::sin(double(a)), ca = std::cos(double(a)), sz = std::sin(double(z));
+            double s = 1.0 / (8.0 * sz);
+            int64_t* frame = table + int64_t(LOGO_FRAME_ENTRIES) * f;
+            for (int i = 0; i < LOGO_H; ++i) {
+                double p = (-sa * i) * s, q = (ca * i) * s;
+                build_logo_row(frame + 2 * LOGO_W * i, p, q, ca, sa, s);
+            }
         }
         a = float(double(a) + 0.1);
         z = float(double(z) + 0.01);
         if (z > 3.6f) z = 0.0f;
     }
 }
+
+void build_logo_frames_into(int64_t* table) { build_logo_frames_range(table, 0, LOGO_FRAME_COUNT); }
 
 void build_logo_frames() { build_logo_frames_into(logo_frames); }
 

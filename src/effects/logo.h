@@ -35,6 +35,10 @@ int64_t* map_logo_memory(size_t bytes);
 // logo_frames.
 void build_logo_frames_into(int64_t* table);
 
+// Fills only frames [first, end) of such a table, exactly as the whole build
+// does: the start-up builds it in blocks, reporting progress in between.
+void build_logo_frames_range(int64_t* table, int first, int end);
+
 // One way of drawing a frame: copies the non-black pixels of the picture set
 // by prepare_logo_drawing to the offsets of the frame at pos, reading the
 // table forwards (dir +1) or backwards (dir -1). Every routine gives the same

@@ -2,11 +2,12 @@
 // palette, shifted every frame by a cosine-driven phase.
 #include "effects/plasma.h"
 #include "effects/cpu_passes.h"
+#include "platform/os_memory.h"
 #include "screen/screen.h"
 #include <bit>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
-#include <vector>
 
 int32_t plasma_palette[256][3];
 int32_t plasma_field[PLASMA_FIELD_W * PLASMA_FIELD_H];
@@ -57,25 +58,30 @@ void build_plasma_palette() {
 // the centre and rings round the top-left corner. The terms that depend on x
 // or y alone, and the centre rings (mirror-symmetric about (640, 360)), are
 // computed once and reused; the sum keeps the order a, b, c, d.
-void build_plasma_field() {
+bool build_plasma_field() {
     static double wave_x[PLASMA_FIELD_W];
     static double wave_y[PLASMA_FIELD_H];
     // Centre rings for |dx| <= 640, |dy| <= 360: the whole screen mirrors into
     // it. Needed only here, so its 1.9 MB go back to the system afterwards.
-    std::vector<double> rings(641 * 361);
+    constexpr size_t RINGS_BYTES = sizeof(double) * 641 * 361;
+    double* rings = static_cast<double*>(std::malloc(RINGS_BYTES));
+    if (!rings) {
+        os_say_no_memory("the plasma's rings", RINGS_BYTES);
+        return false;
+    }
     constexpr int cx = 640, cy = 360;
     for (int x = 0; x < PLASMA_FIELD_W; ++x) wave_x[x] = 128.0 * std::sin(x / 16.0) + 128.0;
     for (int y = 0; y < PLASMA_FIELD_H; ++y) wave_y[y] = 128.0 * std::sin(y / 32.0) + 128.0;
     for (int dx = 0; dx <= 640; ++dx)
         for (int dy = 0; dy <= 360; ++dy) {
             double r2 = double(dx * dx + dy * dy);
-            rings[361 * dx + dy] = 128.0 * std::sin(std::sqrt(r2) / 8.0) + 128.0;
+            rings[size_t(361 * dx + dy)] = 128.0 * std::sin(std::sqrt(r2) / 8.0) + 128.0;
         }
     for (int x = 0; x < PLASMA_FIELD_W; ++x) {
         int dx = x > cx ? x - cx : cx - x;
         for (int y = 0; y < PLASMA_FIELD_H; ++y) {
             int dy = y > cy ? y - cy : cy - y;
-            double c = rings[361 * dx + dy];
+            double c = rings[size_t(361 * dx + dy)];
             double d = 128.0 * std::sin(std::sqrt(double(x * x + y * y)) / 8.0) + 128.0;
             double sum = wave_x[x] + wave_y[y] + c + d;
             int32_t v = int32_t(sum) / 4;
@@ -83,6 +89,8 @@ void build_plasma_field() {
             plasma_field8[PLASMA_FIELD_W * y + x] = uint8_t(v);
         }
     }
+    std::free(rings);
+    return true;
 }
 
 // Phase offsets: a float clock stepping by 0.01 up to 1000, so the float's

@@ -13,7 +13,9 @@ extern int32_t plasma_phase[PLASMA_PHASE_LEN];
 extern int32_t plasma_tick;
 
 void build_plasma_palette();
-void build_plasma_field();
+// False, after one line on standard error, when its scratch memory cannot be
+// had.
+bool build_plasma_field();
 void build_plasma_phase();
 
 // One way of drawing a frame: rewrites bytes 0..2 of every screen pixel for

@@ -5,6 +5,7 @@
 #include "flow/end_scene.h"
 #include "flow/main_scene.h"
 #include "flow/timing.h"
+#include "platform/os_memory.h"
 #include "platform/platform.h"
 #include "screen/screen.h"
 #include "screen/surface.h"
@@ -12,28 +13,24 @@
 #include <SDL.h>
 #include <cstdio>
 
-const char* const credits_lines[CREDITS_LINE_COUNT] = {
-    "          TAPEHISS MEETS MODERNITY",
-    "SAMPLED SPECCY TUNE BY GUESTSTAR HALVORNIK ZORBLE",
-    "              CODE TOLBAN ZVK",
-    "              GFX VIMPE ZVK",
-    "           WE LOVE ZX SPECTRUM",
-};
-const int credits_line_y[CREDITS_LINE_COUNT] = {500, 529, 558, 587, 616};
-
 void draw_credits() {
     draw_picture_block(CREDITS_LOGO_X, CREDITS_LOGO_Y, LOGO_W, LOGO_H);
     for (int i = 0; i < CREDITS_LINE_COUNT; ++i) draw_text_screen(credits_lines[i], CREDITS_TEXT_X, credits_line_y[i]);
 }
 
 // Without a window, or a way to show it, nothing can be shown: say what
-// failed, and on which of SDL's video drivers.
+// failed, on which of SDL's video drivers (and, when memory ran out, how much
+// the show needs).
 static int fail_start_up(const char* what) {
-    char error[256];
-    SDL_strlcpy(error, SDL_GetError(), sizeof error);  // asking for the driver may set another
+    char why[256];
+    SDL_strlcpy(why, SDL_GetError(), sizeof why);  // asking for the driver may set another
     const char* driver = SDL_GetCurrentVideoDriver();
-    std::fprintf(stderr, "tapehiss: %s failed%s%s%s: %s\n", what, driver ? " on SDL's '" : "", driver ? driver : "",
-                 driver ? "' video driver" : "", *error ? error : "no reason given");
+    std::fprintf(stderr, "tapehiss: %s failed%s%s%s: %s", what, driver ? " on SDL's '" : "", driver ? driver : "",
+                 driver ? "' video driver" : "", *why ? why : "no reason given");
+    if (SDL_strstr(why, "Out of memory"))
+        std::fprintf(stderr, ": the show needs about %zu MB of memory\n", SHOW_MEMORY_MB);
+    else
+        std::fputc('\n', stderr);
     SDL_Quit();
     return 1;
 }
@@ -87,10 +84,11 @@ static int start_video() {
     // A full-screen window needs no decorations: on Wayland, no libdecor
     // (which prints lines of its own when it finds no plugins).
     SDL_SetHint(SDL_HINT_VIDEO_WAYLAND_ALLOW_LIBDECOR, "0");
-    // Audio on its own, later: a machine without sound still gets the show
-    // (the music falls back to silence), and video is never started twice,
-    // which some GL drivers do not survive. The libraries SDL tries print
-    // their own lines when they find nothing; ours says what was tried.
+    // Audio on its own, when the tune starts: a machine without sound still
+    // gets the show (the music falls back to silence), and video is never
+    // started twice, which some GL drivers do not survive. The libraries SDL
+    // tries print their own lines when they find nothing; ours says what was
+    // tried.
     platform_quiet_probing(true);
     const int started = SDL_Init(SDL_INIT_VIDEO);
     platform_quiet_probing(false);
@@ -103,17 +101,26 @@ static int start_video() {
     return 0;
 }
 
+// Full screen at the desktop's own size, with no display mode asked for: the
+// picture is letterboxed and scaled by our own exact routine. Xwayland and
+// Wayland compositors only pretend to change a mode and then enlarge the
+// window with their own filtered scaling; and after a mode change, SDL's X
+// error handler reaches for the display to put the mode back, which blocks
+// for ever when the display is on its way out. A web page cannot take the
+// screen by itself: its canvas keeps the screen's size and the page asks for
+// full screen on its start click (with the full-screen flag SDL would resize
+// the canvas to the display).
+#ifdef __EMSCRIPTEN__
+constexpr Uint32 WINDOW_FLAGS = SDL_WINDOW_SHOWN;
+#else
+constexpr Uint32 WINDOW_FLAGS = SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_ALLOW_HIGHDPI | SDL_WINDOW_SHOWN;
+#endif
+
 // The full-screen window and the screen attached to it. 0 when it is up, else
 // the exit status (after one line).
 static int open_window() {
-    // Full screen at the desktop's own size, with no display mode asked for:
-    // the picture is letterboxed and scaled by our own exact routine. Xwayland
-    // and Wayland compositors only pretend to change a mode and then enlarge
-    // the window with their own filtered scaling; and after a mode change,
-    // SDL's X error handler reaches for the display to put the mode back,
-    // which blocks for ever when the display is on its way out.
-    SDL_Window* window = SDL_CreateWindow("ZVK-MOXBAR", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, SCREEN_W,
-                                          SCREEN_H, SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_ALLOW_HIGHDPI);
+    SDL_Window* window = SDL_CreateWindow("ZVK-MOXBAR", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
+                                          SCREEN_W, SCREEN_H, WINDOW_FLAGS);
     if (!window) return fail_start_up("SDL_CreateWindow");
     platform_watch_display(window);
     platform_fit_window(window);
@@ -141,7 +148,6 @@ int demo_main() {
     // is a request that the run answers by putting the display back first.
     platform_watch_signals();
     platform_request_prompt_wakeups();
-    SDL_InitSubSystem(SDL_INIT_AUDIO);
     if (int status = open_window()) return status;
     SDL_InitSubSystem(SDL_INIT_TIMER);
 

@@ -9,12 +9,20 @@ constexpr int32_t TITLE_SECONDS = 5;
 constexpr int32_t CREDITS_SECONDS = 6;
 constexpr int32_t MAIN_SCENE_SECONDS = 75;
 
+// The credits screen: the logo picture, and five lines below it, 29 pixels
+// apart, each starting at x 250 (leading blanks are part of the text).
 constexpr int CREDITS_LINE_COUNT = 5;
 constexpr int CREDITS_LOGO_X = 200;
 constexpr int CREDITS_LOGO_Y = 200;
 constexpr int CREDITS_TEXT_X = 250;
-extern const char* const credits_lines[CREDITS_LINE_COUNT];
-extern const int credits_line_y[CREDITS_LINE_COUNT];
+constexpr const char* credits_lines[CREDITS_LINE_COUNT] = {
+    "          TAPEHISS MEETS MODERNITY",
+    "SAMPLED SPECCY TUNE BY GUESTSTAR HALVORNIK ZORBLE",
+    "              CODE TOLBAN ZVK",
+    "              GFX VIMPE ZVK",
+    "           WE LOVE ZX SPECTRUM",
+};
+constexpr int credits_line_y[CREDITS_LINE_COUNT] = {500, 529, 558, 587, 616};
 
 // Runs the intro; 0 on every normal path, 1 when there is no display, when SDL
 // cannot give a window or surface, or when start-up memory cannot be had. A

@@ -18,10 +18,11 @@ bool scene_key_pressed() {
     const uint32_t news = look_at_events();
     if (news & EVENTS_DISPLAY_LOST) platform_end_display_lost();
     if (news & EVENTS_STOP) {
-        // The display first: giving the screen back is what must not be lost.
+        // Only the display is shut down: giving the screen back is what must
+        // not be lost. The sound ends with the process; closing it first
+        // would wait for the mixer's thread to finish a buffer (up to 100 ms).
         detach_window_screen();
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
-        quit_sdl();
         platform_end_by_signal(platform_quit_signal());
     }
     if (news & EVENTS_RESIZED)

@@ -30,6 +30,11 @@ void platform_nap_us(uint32_t microseconds);
 // busy); a request only, nothing fails without it.
 void platform_request_prompt_wakeups();
 
+// The start-up tables are being built: `done` of `total` steps so far. A web
+// page shows it as a progress bar and gets the browser's thread back for a
+// moment; elsewhere nothing happens.
+void platform_startup_progress(int done, int total);
+
 // Milliseconds since SDL was initialised, wrapping at 2^32.
 uint32_t platform_ticks();
 

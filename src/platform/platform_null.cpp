@@ -126,6 +126,8 @@ void platform_watch_signals() {}
 
 void platform_request_prompt_wakeups() {}
 
+void platform_startup_progress(int, int) {}
+
 int platform_quit_signal() { return quit_signal != 0 && now_us >= quit_at_us ? quit_signal : 0; }
 
 void platform_end_by_signal(int signal) {

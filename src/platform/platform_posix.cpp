@@ -49,6 +49,8 @@ void platform_nap_us(uint32_t microseconds) {
     }
 }
 
+void platform_startup_progress(int, int) {}
+
 void platform_request_prompt_wakeups() {
 #ifdef __linux__
     // Timer slack: naps end within a few microseconds of their time.

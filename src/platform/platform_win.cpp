@@ -53,6 +53,8 @@ void platform_nap_us(uint32_t microseconds) {
     Sleep((microseconds + 999) / 1000);
 }
 
+void platform_startup_progress(int, int) {}
+
 void platform_request_prompt_wakeups() {
     // The 1 ms scheduler period, and a thread that is let in ahead of busy
     // programs of normal priority when its nap ends.

@@ -13,7 +13,7 @@
 #include <X11/Xlib.h>
 #define TAPEHISS_ASK_X11 1
 #endif
-#if __has_include(<sys/socket.h>) && __has_include(<unistd.h>)
+#if __has_include(<sys/socket.h>) && __has_include(<unistd.h>) && !defined(__EMSCRIPTEN__)
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/socket.h>

@@ -12,6 +12,8 @@ void clear_screen() {
     for (int i = 0; i < SCREEN_W * SCREEN_H; ++i, p += 4) std::memcpy(p, &screen_black, 4);
 }
 
+static_assert(TITLE_W == SCREEN_W && TITLE_H == SCREEN_H, "the title picture covers the screen exactly");
+
 void copy_title_picture() { std::memcpy(screen_pixels, title_picture, SCREEN_BYTES); }
 
 // The picture is shown once; its 3.7 MB of pages can go back to the file they

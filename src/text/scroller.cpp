@@ -2,10 +2,10 @@
 // then copied into the bottom band of the screen one column further per frame,
 // wrapping round to the start of the strip.
 #include "text/scroller.h"
+#include "platform/os_memory.h"
 #include "screen/screen.h"
 #include <bit>
 #include <cstddef>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -30,7 +30,7 @@ bool obtain_scroll_strip() {
     if (scroll_strip) return true;
     scroll_strip = static_cast<uint8_t*>(std::malloc(STRIP_BYTES));
     if (!scroll_strip) {
-        std::fprintf(stderr, "tapehiss: cannot allocate %zu bytes for the scroll strip\n", STRIP_BYTES);
+        os_say_no_memory("the scroll strip", STRIP_BYTES);
         return false;
     }
     return true;

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Wayland compositors nested in a private Xvfb, for the end-to-end scripts:
 # weston (its x11 backend) and mutter (--nested). The compositor's window
 # covers the Xvfb screen, so `shot` (xwd of the Xvfb root) sees what the
@@ -6,7 +7,7 @@
 # and native Wayland (WAYLAND_SOCKET_NAME). Sourced after lib.sh.
 COMPOSITOR_PID=
 RUNTIME_DIR=$WORK/runtime
-mkdir -p -m 700 "$RUNTIME_DIR"
+mkdir -m 700 "$RUNTIME_DIR"
 
 stop_compositor() {
   if [ -n "$COMPOSITOR_PID" ]; then

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Shared by the end-to-end scripts: a private Xvfb display, screenshots and key
 # presses. Sourced with EXE, SRC and BUILD set (the script's three arguments).
 set -euo pipefail
@@ -16,24 +17,9 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# start_display WIDTHxHEIGHT [DEPTH]: a fresh Xvfb on a free display number,
-# 24 bits deep unless DEPTH says otherwise.
-start_display() {
-  local size=$1 depth=${2:-24} n
-  for n in $(seq 90 140); do
-    [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] && continue
-    Xvfb :$n -screen 0 "${size}x${depth}" -nolisten tcp >"$WORK/xvfb.log" 2>&1 &
-    XVFB_PID=$!
-    export DISPLAY=:$n
-    for _ in $(seq 50); do
-      xdotool getdisplaygeometry >/dev/null 2>&1 && return 0
-      sleep 0.1
-    done
-    kill "$XVFB_PID" 2>/dev/null || true
-  done
-  echo "cannot start Xvfb" >&2
-  return 1
-}
+# start_display WIDTHxHEIGHT [DEPTH]: a fresh Xvfb on a free display number.
+source "$SRC/tools/xdisplay.sh"
+start_display() { XVFB_LOG=$WORK/xvfb.log start_xvfb "$@"; }
 
 # stop_display: the Xvfb started last goes.
 stop_display() {
@@ -49,6 +35,7 @@ start_intro() {
 }
 
 # wait_intro: waits for the intro to end; its exit status lands in RC.
+# shellcheck disable=SC2034  # RC is read by the scripts that source this
 wait_intro() {
   RC=0
   wait "$APP_PID" || RC=$?
@@ -87,8 +74,8 @@ wait_for_scene() {
 # can hold parts of two, so it is taken again, twice at most; a real
 # difference shows in every try.
 checked_shot() {
-  local check=$1 name=$2 try
-  for try in 1 2 3; do
+  local check=$1 name=$2
+  for _ in 1 2 3; do
     shot "$name"
     "$CHECK" "$check" "$WORK/$name.xwd" >"$WORK/$name.txt" 2>&1 && { cat "$WORK/$name.txt"; return 0; }
     sleep 0.1
@@ -106,10 +93,10 @@ walk_scenes() {
   wait_for_scene title "${1:-20}"
   sleep 0.5
   checked_shot title title || fail "title screen"
-  press
+  press space
   wait_for_scene credits
   checked_shot credits credits || fail "credits screen"
-  press
+  press space
   wait_for_scene main
   sleep 1
   local first second pass1 pass2
@@ -121,11 +108,11 @@ walk_scenes() {
   pass1=$(grep -o 'after pass [0-9]*' <<<"$first" | awk '{print $3}')
   pass2=$(grep -o 'after pass [0-9]*' <<<"$second" | awk '{print $3}')
   [ "$pass2" -gt "$pass1" ] || fail "the main scene does not move (passes $pass1, $pass2)"
-  press
+  press space
   wait_for_scene end
   checked_shot end-moment end || fail "end screen"
   "$CHECK" end "$WORK/end.xwd" || fail "end screen text and ribbons"
-  press
+  press space
   wait_intro
   [ "$RC" = 0 ] || fail "exit status $RC"
 }

@@ -13,13 +13,16 @@ FAILS=0
 fail() { echo "FAIL: $*" >&2; FAILS=$((FAILS + 1)); }
 
 [ -x "$CAP" ] || { echo "FAIL: no capture tool at $CAP" >&2; exit 1; }
+source "$SRC/tools/facts.sh"
+load_facts "$BUILD"
 
 # png_check FILE WHAT: decodes the PNG with the standard library alone and
 # checks it against WHAT (size only, "black", or "title" = the title asset).
 png_check() {
-  python3 - "$1" "$2" "$SRC/assets/title.bgra" <<'EOF'
+  python3 - "$1" "$2" "$SRC/assets/title.bgra" "$FACT_SCREEN_W" "$FACT_SCREEN_H" <<'EOF'
 import struct, sys, zlib
 path, what, title = sys.argv[1:4]
+screen_w, screen_h = int(sys.argv[4]), int(sys.argv[5])
 data = open(path, 'rb').read()
 assert data[:8] == b'\x89PNG\r\n\x1a\n', 'not a PNG'
 pos, idat, ihdr = 8, b'', None
@@ -31,7 +34,7 @@ while pos < len(data):
     if kind == b'IDAT': idat += body
     pos += 12 + n
 w, h, depth, colour = ihdr[:4]
-assert (w, h, depth, colour) == (1280, 720, 8, 2), f'got {w}x{h} depth {depth} colour type {colour}'
+assert (w, h, depth, colour) == (screen_w, screen_h, 8, 2), f'got {w}x{h} depth {depth} colour type {colour}'
 raw = zlib.decompress(idat)
 assert len(raw) == h * (1 + 3 * w), 'wrong amount of pixel data'
 # Undo the row filters to get the RGB bytes.
@@ -114,8 +117,12 @@ grep -q 'names a directory' "$WORK/err.txt" || fail "refusing a directory does n
 rmdir "$WORK/adir"
 : >"$WORK/plainfile"
 refuse "output below a plain file" --out "$WORK/plainfile/x.png" credits
-[ -z "$(ls -A "$WORK" | grep -v -e '^refuse$' -e '\.txt$' -e '^plainfile$')" ] ||
-  fail "refusals left files in the work directory: $(ls -A "$WORK")"
+left=()
+for f in "$WORK"/* "$WORK"/.[!.]*; do
+  [ -e "$f" ] || continue
+  case "${f##*/}" in refuse | plainfile | *.txt) ;; *) left+=("${f##*/}") ;; esac
+done
+[ ${#left[@]} -eq 0 ] || fail "refusals left files in the work directory: ${left[*]}"
 
 # Valid runs: the title is the title picture exactly, main 0 is black, and the
 # default file name follows the scene.
@@ -149,8 +156,44 @@ wait $!
 [ -p "$WORK/pipe.png" ] || fail "the FIFO was replaced"
 png_check "$WORK/from-pipe.png" title || fail "PNG through the FIFO"
 
+# A dangling link names the file to make; a file we may not write is refused
+# (as a shell's > would), unchanged; a reader that goes away or a file-size
+# limit is a failure with one line; and neither a failure nor a stop signal
+# mid-write leaves a temporary file behind.
+ln -s made.png "$WORK/dangling.png"
+"$CAP" --out "$WORK/dangling.png" title || fail "run through a dangling link"
+[ -L "$WORK/dangling.png" ] && png_check "$WORK/made.png" title || fail "the dangling link's target was not made"
+# (In a folder anyone may write to, so only the file's own mode can refuse;
+# root may write anything, so root tries as nobody.)
+chmod 711 "$WORK"
+mkdir -m 777 "$WORK/shared"
+: >"$WORK/shared/readonly.png"
+chmod 444 "$WORK/shared/readonly.png"
+as_user=()
+[ "$(id -u)" -ne 0 ] || as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups)
+rc=0
+"${as_user[@]}" "$CAP" --out "$WORK/shared/readonly.png" title 2>"$WORK/err.txt" || rc=$?
+[ "$rc" = 2 ] && [ ! -s "$WORK/shared/readonly.png" ] && grep -q 'Permission denied' "$WORK/err.txt" ||
+  fail "a read-only file was not refused (status $rc): $(cat "$WORK/err.txt")"
+rc=$("$CAP" --out - title 2>"$WORK/err.txt" | head -c0; echo "${PIPESTATUS[0]}")
+[ "$rc" = 2 ] && grep -q 'broken pipe' "$WORK/err.txt" || fail "a closed pipe: status $rc: $(cat "$WORK/err.txt")"
+rc=0
+(ulimit -f 50; exec "$CAP" --out "$WORK/big.png" title) 2>"$WORK/err.txt" || rc=$?
+[ "$rc" = 2 ] && [ "$(grep -c . "$WORK/err.txt")" = 1 ] || fail "a file-size limit: status $rc: $(cat "$WORK/err.txt")"
+for try in $(seq 20); do
+  "$CAP" --out "$WORK/stopped.png" credits 2>/dev/null &
+  pid=$!
+  while kill -0 "$pid" 2>/dev/null && ! compgen -G "$WORK/stopped.png.tmp*" >/dev/null; do :; done
+  kill -INT "$pid" 2>/dev/null && caught=$try
+  wait "$pid" 2>/dev/null || true
+  [ -n "${caught:-}" ] && break
+done
+[ -n "${caught:-}" ] || fail "never caught the capture while it wrote"
+leftovers=$(compgen -G "$WORK/*.tmp*" || true)
+[ -z "$leftovers" ] || fail "temporary files left behind: $leftovers"
+
 # The video stream starts with the title picture and announces the music start.
-FRAME=$((1280 * 720 * 3))
+FRAME=$((FACT_SCREEN_W * FACT_SCREEN_H * 3))
 rc=0
 "$CAP" --video-raw 2>"$WORK/video.err" | head -c $((2 * FRAME)) >"$WORK/frames.rgb" || rc=$?
 [ "$(stat -c %s "$WORK/frames.rgb")" -eq $((2 * FRAME)) ] || fail "video stream too short"

@@ -3,7 +3,8 @@
 # window yet), on the title, the credits, in the main scene and on the end
 # screen. The intro shuts SDL down (which puts a changed display mode back) and
 # ends as the signal would: a shell sees 128 + the signal's number. The time
-# from the signal to the end is printed; it must stay under half a second.
+# from the signal to the end is printed; it must stay under 100 ms. The tune
+# plays into SDL's disk driver, so its thread is there as with a sound card.
 # A window manager runs, as on a desktop: without one, SDL waits up to 100 ms
 # for the server to confirm that the window was unmapped.
 source "$(dirname "$0")/lib.sh"
@@ -17,9 +18,12 @@ ms() { date +%s%3N; }
 stop_in() {
   local scene=$1 signal=$2 want
   want=$((128 + $(kill -l "$signal")))
-  start_intro SDL_AUDIODRIVER=tapehiss-no-audio
+  local sound=/dev/null
+  [ "$scene" = opening ] && sound=$WORK/blocked.fifo
+  start_intro SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$sound"
   case "$scene" in
     tables) sleep 0.05 ;;
+    opening) wait_for_scene title; press; wait_for_scene credits; press; sleep 0.5 ;;
     title) wait_for_scene title ;;
     credits) wait_for_scene title; press; wait_for_scene credits ;;
     main) wait_for_scene title; press; wait_for_scene credits; press; wait_for_scene main ;;
@@ -31,10 +35,13 @@ stop_in() {
   local took=$(($(ms) - t0))
   echo "$scene: SIG$signal ended the run in $took ms with status $RC"
   [ "$RC" = "$want" ] || fail "SIG$signal in the $scene phase: status $RC, expected $want"
-  [ "$took" -lt 500 ] || fail "SIG$signal in the $scene phase took $took ms"
+  [ "$took" -le 100 ] || fail "SIG$signal in the $scene phase took $took ms"
 }
 
+# "opening": while the sound output's opening blocks (a FIFO nobody reads).
+mkfifo "$WORK/blocked.fifo"
 stop_in tables TERM
+stop_in opening TERM
 stop_in title INT
 stop_in credits TERM
 stop_in main HUP

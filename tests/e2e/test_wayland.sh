@@ -35,7 +35,7 @@ all_gone() {
 # busy machine, is not the intro's) and says why it stops; both times are
 # printed, from the signal.
 compositor_ends() {
-  local scene=$1 compositor display_pids t0 now gone= ended=
+  local scene=$1 compositor display_pids t0 now gone='' ended=''
   compositor=$(compositor_process)
   display_pids="$compositor $(pgrep -x Xwayland -P "$compositor" || true)"
   t0=$(date +%s%3N)

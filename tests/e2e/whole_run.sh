@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # An unattended whole run checked from outside: the scenes are told apart on
 # screenshots taken several times a second, their lengths measured on this
 # script's clock, the main scene's pace from the scroller (it moves one pixel
@@ -10,6 +11,8 @@
 # Xwayland or as a Wayland client; compositor.sh sourced), RUN_PACE_BOUND=0
 # (the pace is printed, not bounded).
 now() { date +%s.%N; }
+source "$SRC/tools/facts.sh"
+load_facts "$BUILD"
 
 # Processor time of the intro so far, in clock ticks (user + system).
 cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$APP_PID/stat" 2>/dev/null || echo -; }
@@ -20,7 +23,7 @@ whole_run() {
   else
     start_display "${RUN_SIZE:-1280x720}"
   fi
-  local wm_pid= hog_pids=()
+  local wm_pid='' hog_pids=()
   if [ "${RUN_WM:-0}" = 1 ]; then
     openbox >/dev/null 2>&1 &
     wm_pid=$!
@@ -55,7 +58,7 @@ whole_run() {
     if [ "$scene" = main ] && [ "$band" -ge 0 ]; then
       case "$quiet_done" in
         "") quiet_done=started; mark=quiet-start ;;
-        started) quiet_done=done; mark=quiet-end ;;
+        started) quiet_done=finished; mark=quiet-end ;;
       esac
     fi
     # Mid-time of the screenshot, the scene it shows, the scroller offset,
@@ -75,8 +78,8 @@ whole_run() {
   done
   wait_intro
   T_EXIT=$(now)
-  [ ${#hog_pids[@]} -gt 0 ] && kill "${hog_pids[@]}" 2>/dev/null
-  [ -n "$wm_pid" ] && kill "$wm_pid" 2>/dev/null
+  [ ${#hog_pids[@]} -eq 0 ] || kill "${hog_pids[@]}" 2>/dev/null || true
+  [ -z "$wm_pid" ] || kill "$wm_pid" 2>/dev/null || true
   cat "$WORK/checks.log" 2>/dev/null || true
   [ -z "${CHECK_FAILED:-}" ] || fail "screenshots differ from the pictures drawn in memory: $CHECK_FAILED"
   # First sighting of each scene.
@@ -93,9 +96,10 @@ whole_run() {
   CREDITS_TO_END_S=$(calc "$T_END - $T_CREDITS")
   END_S=$(calc "$T_EXIT - $T_END")
   # Pace: scroller offsets of the two readings around the main scene's quiet
-  # middle (the strip is 6570 pixels wide; the scene is shorter than one lap).
-  PASSES_PER_SECOND=$(awk '$6 == "quiet-start" { t1 = $1; s1 = $3 } $6 == "quiet-end" { t2 = $1; s2 = $3 }
-    END { if (t1 && t2 && t2 - t1 > 5) printf "%.2f", ((s2 - s1 + 6570) % 6570) / (t2 - t1) }' "$WORK/timeline")
+  # middle (the scene is shorter than one lap of the strip).
+  PASSES_PER_SECOND=$(awk -v w="$FACT_SCROLL_STRIP_W" '$6 == "quiet-start" { t1 = $1; s1 = $3 }
+    $6 == "quiet-end" { t2 = $1; s2 = $3 }
+    END { if (t1 && t2 && t2 - t1 > 5) printf "%.2f", ((s2 - s1 + w) % w) / (t2 - t1) }' "$WORK/timeline")
   # Processor use inside each still scene, leaving out a second at either
   # end (between its first and last sightings where screenshots are too far
   # apart for that); the main scene's over its quiet middle.
@@ -117,16 +121,19 @@ whole_run() {
     "$CPU_TITLE" "$CPU_CREDITS" "$CPU_MAIN" "$CPU_END" "$("$CHECK" routines)"
   within() { awk -v v="$1" -v lo="$2" -v hi="$3" -v p="$POLL" 'BEGIN { exit !(v >= lo - p && v <= hi + p) }'; }
   [ "$RC" = 0 ] || fail "exit status $RC"
-  within "$TITLE_S" 5 6 || fail "title lasted $TITLE_S s"
-  # The credits stay 6-7 s; the main scene's first frame follows at once.
-  within "$CREDITS_S" 6 7.5 || fail "credits lasted $CREDITS_S s"
-  within "$CREDITS_TO_END_S" 75 77 || fail "the main scene ended $CREDITS_TO_END_S s after the credits appeared"
-  within "$END_S" 30 32.2 || fail "the end screen lasted $END_S s"
+  # Each wait lasts more than its limit and up to a second more; the main
+  # scene's first frame follows the credits at once, and the end screen's
+  # fade-out ends half a second after it is asked for.
+  local t=$FACT_TITLE_SECONDS c=$FACT_CREDITS_SECONDS m=$FACT_MAIN_SCENE_SECONDS f=$FACT_END_FADE_AFTER_S
+  within "$TITLE_S" "$t" $((t + 1)) || fail "title lasted $TITLE_S s"
+  within "$CREDITS_S" "$c" "$((c + 1)).5" || fail "credits lasted $CREDITS_S s"
+  within "$CREDITS_TO_END_S" "$m" $((m + 2)) || fail "the main scene ended $CREDITS_TO_END_S s after the credits appeared"
+  within "$END_S" "$f" "$((f + 2)).2" || fail "the end screen lasted $END_S s"
   [ -n "${PASSES_PER_SECOND:-}" ] || fail "the pace was not measured"
   [ "${RUN_PACE_BOUND:-1}" = 1 ] || return 0
   # 1000/13 = 76.92 passes per second, within 2 %: a quiet machine keeps it
   # within a few hundredths, while a lost pace costs whole passes a second.
-  awk -v r="$PASSES_PER_SECOND" 'BEGIN { exit !(r >= 75.38 && r <= 78.46) }' ||
+  awk -v r="$PASSES_PER_SECOND" -v ms="$FACT_FRAME_MS" 'BEGIN { p = 1000 / ms; exit !(r >= 0.98 * p && r <= 1.02 * p) }' ||
     fail "the main scene ran $PASSES_PER_SECOND passes per second"
 }
 

@@ -1,0 +1,321 @@
+// Checks on the two embedded pictures as the executable sees them: the title
+// and the logo. The generators check their own outputs; these catch a stale or
+// mangled file getting built in, and layout slips between the tools and the code.
+#include "assets.h"
+#include <gtest/gtest.h>
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <cstdlib>
+#include <vector>
+
+namespace {
+
+struct bgr {
+    int b, g, r;
+};
+
+bgr pixel(const uint8_t* pic, int w, int x, int y) {
+    const uint8_t* p = pic + (size_t(y) * w + x) * 4;
+    return {p[0], p[1], p[2]};
+}
+
+bool is_exact(bgr c, int b, int g, int r) { return c.b == b && c.g == g && c.r == r; }
+bool is_white(bgr c) { return is_exact(c, 255, 255, 255); }
+
+// The X's paint, full strength or lightly blended.
+bool is_red(bgr c) { return c.r >= 180 && c.g <= 70 && c.b <= 70; }
+
+// Paint over the plate, down to the faintest anti-aliased edge: green and
+// blue move together and red stays above them.
+bool is_paint_blend(bgr c) { return std::abs(c.g - c.b) <= 1 && c.r >= 180 && c.r > c.g; }
+
+// Lettering colour: blue leads, red trails, green in between; not white.
+bool is_blue_grey(bgr c) { return c.b > c.r + 20 && c.b < 200 && c.g >= c.r && c.g <= c.b; }
+
+bool fourth_bytes_all(const uint8_t* pic, size_t pixels, uint8_t value) {
+    for (size_t i = 0; i < pixels; ++i)
+        if (pic[i * 4 + 3] != value) return false;
+    return true;
+}
+
+bool title_on_plate(int x, int y) { return x >= 440 && x <= 839 && y >= 248 && y <= 471; }
+
+// Share of red pixels in the (2r+1)^2 window around (x, y), clipped to the picture.
+double red_share(int x, int y, int r) {
+    int red = 0, all = 0;
+    for (int yy = y - r; yy <= y + r; ++yy)
+        for (int xx = x - r; xx <= x + r; ++xx) {
+            if (xx < 0 || yy < 0 || xx >= TITLE_W || yy >= TITLE_H) continue;
+            ++all;
+            red += is_red(pixel(title_picture, TITLE_W, xx, yy));
+        }
+    return double(red) / all;
+}
+
+// Exact-black pixels that cannot be reached from the picture border through
+// other exact-black pixels (4-neighbour steps): holes enclosed by artwork.
+int enclosed_black(const uint8_t* pic, int w, int h) {
+    std::vector<uint8_t> black(size_t(w) * h), seen(size_t(w) * h, 0);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) black[size_t(y) * w + x] = is_exact(pixel(pic, w, x, y), 0, 0, 0);
+    std::vector<int> stack;
+    auto push = [&](int x, int y) {
+        size_t i = size_t(y) * w + x;
+        if (black[i] && !seen[i]) {
+            seen[i] = 1;
+            stack.push_back(int(i));
+        }
+    };
+    for (int x = 0; x < w; ++x) push(x, 0), push(x, h - 1);
+    for (int y = 0; y < h; ++y) push(0, y), push(w - 1, y);
+    while (!stack.empty()) {
+        int i = stack.back();
+        stack.pop_back();
+        int x = i % w, y = i / w;
+        if (x > 0) push(x - 1, y);
+        if (x < w - 1) push(x + 1, y);
+        if (y > 0) push(x, y - 1);
+        if (y < h - 1) push(x, y + 1);
+    }
+    int holes = 0;
+    for (size_t i = 0; i < black.size(); ++i) holes += black[i] && !seen[i];
+    return holes;
+}
+
+// Mean structural similarity of two w x h luma pictures (0..255): Gaussian
+// window of sigma 1.5 over 11 x 11 pixels, the usual constants, over the
+// part where the whole window fits.
+double ssim(const std::vector<double>& a, const std::vector<double>& b, int w, int h) {
+    double k[11], sum = 0;
+    for (int i = 0; i < 11; ++i) sum += k[i] = std::exp(-0.5 * (i - 5) * (i - 5) / (1.5 * 1.5));
+    auto blur_at = [&](auto f, int x0, int y0) {
+        double s = 0;
+        for (int y = 0; y < 11; ++y)
+            for (int x = 0; x < 11; ++x) s += k[x] * k[y] * f(size_t(y0 + y) * w + x0 + x);
+        return s / (sum * sum);
+    };
+    const double c1 = (0.01 * 255) * (0.01 * 255), c2 = (0.03 * 255) * (0.03 * 255);
+    double total = 0;
+    int n = 0;
+    for (int y = 0; y + 11 <= h; ++y)
+        for (int x = 0; x + 11 <= w; ++x, ++n) {
+            double ma = blur_at([&](size_t i) { return a[i]; }, x, y);
+            double mb = blur_at([&](size_t i) { return b[i]; }, x, y);
+            double va = blur_at([&](size_t i) { return a[i] * a[i]; }, x, y) - ma * ma;
+            double vb = blur_at([&](size_t i) { return b[i] * b[i]; }, x, y) - mb * mb;
+            double cov = blur_at([&](size_t i) { return a[i] * b[i]; }, x, y) - ma * mb;
+            total += (2 * ma * mb + c1) * (2 * cov + c2) / ((ma * ma + mb * mb + c1) * (va + vb + c2));
+        }
+    return total / n;
+}
+
+}  // namespace
+
+// ------------------------------------------------------------ title picture
+
+TEST(TitlePicture, IsOpaque) {
+    EXPECT_TRUE(fourth_bytes_all(title_picture, size_t(TITLE_W) * TITLE_H, 255));
+}
+
+TEST(TitlePicture, BorderAndCornersAreTheDarkBackground) {
+    // The X and the plate keep clear of a 16-pixel frame and of the corners.
+    int wrong = 0;
+    for (int y = 0; y < TITLE_H; ++y)
+        for (int x = 0; x < TITLE_W; ++x) {
+            bool frame = x < 16 || y < 16 || x >= TITLE_W - 16 || y >= TITLE_H - 16;
+            bool corner = (x < 80 || x >= TITLE_W - 80) && (y < 40 || y >= TITLE_H - 40);
+            if ((frame || corner) && !is_exact(pixel(title_picture, TITLE_W, x, y), 3, 3, 3)) ++wrong;
+        }
+    EXPECT_EQ(wrong, 0);
+}
+
+TEST(TitlePicture, WhitePlateHasExactEdges) {
+    struct edge {
+        const char* name;
+        int x0, y0, dx, dy;  // first pixel inside and the step along the edge
+        int ox, oy;          // offset to the pixel just outside
+        int length;
+    };
+    const edge edges[] = {{"top", 440, 248, 1, 0, 0, -1, 400},
+                          {"bottom", 440, 471, 1, 0, 0, 1, 400},
+                          {"left", 440, 248, 0, 1, -1, 0, 224},
+                          {"right", 839, 248, 0, 1, 1, 0, 224}};
+    for (const edge& e : edges) {
+        int white = 0, other_inside = 0, white_outside = 0;
+        for (int i = 0; i < e.length; ++i) {
+            int x = e.x0 + e.dx * i, y = e.y0 + e.dy * i;
+            bgr in = pixel(title_picture, TITLE_W, x, y);
+            if (is_white(in)) ++white;
+            else if (!is_paint_blend(in)) ++other_inside;  // only the X may cover the rim
+            white_outside += is_white(pixel(title_picture, TITLE_W, x + e.ox, y + e.oy));
+        }
+        EXPECT_GT(white, e.length / 4) << e.name;
+        EXPECT_EQ(other_inside, 0) << e.name;
+        EXPECT_EQ(white_outside, 0) << e.name;
+    }
+    int white_off_plate = 0;
+    for (int y = 0; y < TITLE_H; ++y)
+        for (int x = 0; x < TITLE_W; ++x)
+            white_off_plate += !title_on_plate(x, y) && is_white(pixel(title_picture, TITLE_W, x, y));
+    EXPECT_EQ(white_off_plate, 0);
+}
+
+TEST(TitlePicture, RedXRunsCornerToCornerThroughTheMiddle) {
+    struct arm {
+        int x0, y0, x1, y1;
+    };
+    const arm arms[] = {{194, 84, 1212, 640}, {1212, 84, 194, 640}};
+    for (const arm& a : arms) {
+        // Paint near both ends (the brush thins out there) ...
+        EXPECT_GT(red_share(a.x0, a.y0, 40), 0.0) << a.x0 << "," << a.y0;
+        EXPECT_GT(red_share(a.x1, a.y1, 40), 0.0) << a.x1 << "," << a.y1;
+        // ... and a solid stroke along the way, across the plate too.
+        for (double t : {0.1, 0.25, 0.4, 0.5, 0.6, 0.75}) {
+            int x = int(a.x0 + (a.x1 - a.x0) * t), y = int(a.y0 + (a.y1 - a.y0) * t);
+            EXPECT_GT(red_share(x, y, 12), 0.5) << "arm from " << a.x0 << "," << a.y0 << " at t=" << t;
+        }
+    }
+    // Where the diagonals cross, near the centre of the picture.
+    EXPECT_GT(red_share(703, 362, 12), 0.8);
+    EXPECT_GT(red_share(640, 360, 10), 0.5);
+
+    // Unblended paint: green = blue = 20 and red about 237, the brush texture
+    // darkening it in places but never far; two long thick strokes of it.
+    std::vector<long> reds(256, 0);
+    long full = 0;
+    for (int y = 0; y < TITLE_H; ++y)
+        for (int x = 0; x < TITLE_W; ++x) {
+            bgr c = pixel(title_picture, TITLE_W, x, y);
+            if (c.g == 20 && c.b == 20) ++full, ++reds[c.r];
+        }
+    ASSERT_GT(full, 60000);
+    long below = 0, seen = 0;
+    int median = 0;
+    for (int r = 0; r < 256; ++r) {
+        if (r < 237 - 35) below += reds[r];
+        if (seen < full / 2 && (seen += reds[r]) >= full / 2) median = r;
+    }
+    EXPECT_EQ(below, 0) << "paint much darker than the nominal red";
+    EXPECT_NEAR(median, 237, 20);
+}
+
+TEST(TitlePicture, BlueGreyLetteringSitsOnThePlate) {
+    int on = 0, off = 0;
+    for (int y = 0; y < TITLE_H; ++y)
+        for (int x = 0; x < TITLE_W; ++x)
+            if (is_blue_grey(pixel(title_picture, TITLE_W, x, y))) (title_on_plate(x, y) ? on : off)++;
+    EXPECT_GT(on, 3000);
+    EXPECT_EQ(off, 0);
+}
+
+// ------------------------------------------------------------- logo picture
+
+TEST(LogoPicture, FourthByteIs255ButForAShadeInTheBottomRow) {
+    EXPECT_TRUE(fourth_bytes_all(logo_picture, size_t(LOGO_W) * (LOGO_H - 1), 255));
+    int shaded = 0, outside = 0, out_of_range = 0;
+    for (int x = 0; x < LOGO_W; ++x) {
+        int v = logo_picture[(size_t(LOGO_H - 1) * LOGO_W + x) * 4 + 3];
+        if (v == 255) continue;
+        ++shaded;
+        outside += x < 54 || x > 645;
+        out_of_range += v < 223 || v > 251;
+    }
+    EXPECT_EQ(shaded, 582);
+    EXPECT_EQ(outside, 0);
+    EXPECT_EQ(out_of_range, 0);
+}
+
+TEST(LogoPicture, LeftColumnIsBlack) {
+    for (int y = 0; y < LOGO_H; ++y)
+        EXPECT_TRUE(is_exact(pixel(logo_picture, LOGO_W, 0, y), 0, 0, 0)) << "row " << y;
+}
+
+TEST(LogoPicture, ExactBlackIsOnlyTheOpenBackground) {
+    // The logo is drawn with black as the see-through colour: a black pixel
+    // walled in by artwork would punch a hole into the letters.
+    EXPECT_EQ(enclosed_black(logo_picture, LOGO_W, LOGO_H), 0);
+    long art = 0;
+    for (int y = 0; y < LOGO_H; ++y)
+        for (int x = 0; x < LOGO_W; ++x) art += !is_exact(pixel(logo_picture, LOGO_W, x, y), 0, 0, 0);
+    EXPECT_GT(art * 2, long(LOGO_W) * LOGO_H);
+}
+
+TEST(LogoPicture, LightBlueLettersAndWhiteFlare) {
+    int light = 0;
+    for (int y = 0; y < LOGO_H; ++y)
+        for (int x = 0; x < LOGO_W; ++x) {
+            bgr c = pixel(logo_picture, LOGO_W, x, y);
+            light += c.b > 200 && c.g > 140 && c.r < c.b;
+        }
+    EXPECT_GT(light, 5000);
+    int flare = 0;
+    for (int y = 77 - 8; y < 77 + 8; ++y)
+        for (int x = 383 - 8; x < 383 + 8; ++x) {
+            bgr c = pixel(logo_picture, LOGO_W, x, y);
+            flare += c.b >= 240 && c.g >= 240 && c.r >= 240;
+        }
+    EXPECT_GT(flare, 0);
+}
+
+TEST(LogoPicture, LettersFillTheWidthAndSurviveOneSixth) {
+    // Shown at a median of 1/6 of its size, each logo pixel drawn forward to
+    // one screen spot: the letters must fill the picture, and what every 6th
+    // pixel shows must look like the area-averaged picture (SSIM).
+    std::vector<double> luma(size_t(LOGO_W) * LOGO_H);
+    std::vector<int> black_below(size_t(LOGO_W + 1) * (LOGO_H + 1), 0);  // 2-D prefix sums of black
+    for (int y = 0; y < LOGO_H; ++y)
+        for (int x = 0; x < LOGO_W; ++x) {
+            bgr c = pixel(logo_picture, LOGO_W, x, y);
+            luma[size_t(y) * LOGO_W + x] = 0.299 * c.r + 0.587 * c.g + 0.114 * c.b;
+            black_below[size_t(y + 1) * (LOGO_W + 1) + x + 1] = is_exact(c, 0, 0, 0) +
+                black_below[size_t(y) * (LOGO_W + 1) + x + 1] + black_below[size_t(y + 1) * (LOGO_W + 1) + x] -
+                black_below[size_t(y) * (LOGO_W + 1) + x];
+        }
+    // Letter columns: a bright pixel with no background within 8 px (the rim
+    // of the smoke is bright too, but lies at its edge).
+    auto blacks = [&](int x0, int y0, int x1, int y1) {  // black pixels in [x0, x1) x [y0, y1)
+        auto at = [&](int x, int y) { return black_below[size_t(y) * (LOGO_W + 1) + x]; };
+        return at(x1, y1) - at(x0, y1) - at(x1, y0) + at(x0, y0);
+    };
+    int letter_columns = 0;
+    for (int x = 8; x < LOGO_W - 8; ++x) {
+        bool letter = false;
+        for (int y = 8; y < LOGO_H - 8 && !letter; ++y)
+            letter = luma[size_t(y) * LOGO_W + x] > 140 && blacks(x - 8, y - 8, x + 9, y + 9) == 0;
+        letter_columns += letter;
+    }
+    EXPECT_GE(letter_columns * 10, LOGO_W * 8) << letter_columns << " letter columns";
+
+    constexpr int RW = LOGO_W / 6, RH = LOGO_H / 6;
+    std::vector<double> near(RW * RH), box(RW * RH, 0.0);
+    for (int j = 0; j < RH; ++j)
+        for (int i = 0; i < RW; ++i) {
+            near[j * RW + i] = luma[size_t(6 * j + 3) * LOGO_W + 6 * i + 3];
+            for (int y = 6 * j; y < 6 * j + 6; ++y)
+                for (int x = 6 * i; x < 6 * i + 6; ++x) box[j * RW + i] += luma[size_t(y) * LOGO_W + x] / 36;
+        }
+    EXPECT_GE(ssim(near, box, RW, RH), 0.9);
+}
+
+TEST(LogoPicture, SmokeReadsAsLightOverThePlasma) {
+    // Black is see-through in the spinning logo, so a dark silhouette would
+    // show as a hole in the plasma: few dark art pixels, a light edge.
+    auto luma = [](bgr c) { return 0.299 * c.r + 0.587 * c.g + 0.114 * c.b; };
+    auto black = [&](int x, int y) {
+        return x < 0 || y < 0 || x >= LOGO_W || y >= LOGO_H || is_exact(pixel(logo_picture, LOGO_W, x, y), 0, 0, 0);
+    };
+    long art = 0, dark = 0;
+    std::vector<double> edge;
+    for (int y = 0; y < LOGO_H; ++y)
+        for (int x = 0; x < LOGO_W; ++x) {
+            if (black(x, y)) continue;
+            double l = luma(pixel(logo_picture, LOGO_W, x, y));
+            ++art, dark += l < 30;
+            if (black(x - 1, y) || black(x + 1, y) || black(x, y - 1) || black(x, y + 1)) edge.push_back(l);
+        }
+    ASSERT_FALSE(edge.empty());
+    std::nth_element(edge.begin(), edge.begin() + edge.size() / 2, edge.end());
+    EXPECT_LE(dark * 100, art * 15) << dark << " of " << art << " art pixels darker than luma 30";
+    EXPECT_GE(edge[edge.size() / 2], 60.0) << "median luma of the silhouette's edge";
+}
