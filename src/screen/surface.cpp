@@ -148,7 +148,16 @@ bool attach_window_screen(SDL_Window* window) {
     // Once the renderer draws on the window, SDL gives it no surface.
     if (renderer_in_use()) return attach_renderer(window);
     SDL_Surface* surface = SDL_GetWindowSurface(window);
-    if (!surface) return attach_renderer(window);
+    if (!surface) {
+        char surface_error[256];
+        SDL_strlcpy(surface_error, SDL_GetError(), sizeof surface_error);
+        if (attach_renderer(window)) return true;
+        // Neither: both reasons (memory running out among them) are told.
+        char renderer_error[256];
+        SDL_strlcpy(renderer_error, SDL_GetError(), sizeof renderer_error);
+        if (*surface_error) SDL_SetError("window surface: %s; renderer: %s", surface_error, renderer_error);
+        return false;
+    }
     SDL_Rect shown;
     platform_window_shown_area(window, surface->w, surface->h, &shown);
     attach_surface(surface, shown);

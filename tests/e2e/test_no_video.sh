@@ -32,7 +32,14 @@ expect_refusal() {
   shift 2
   local t0=$SECONDS
   RC=0
-  (ulimit -n "$files" && exec env "$@" "$EXE") >"$WORK/stdout.log" 2>"$WORK/stderr.log" || RC=$?
+  (
+    # Only the standard streams open, whatever the caller left open to us.
+    for fd in /proc/$BASHPID/fd/*; do
+      fd=${fd##*/}
+      [ "$fd" -gt 2 ] && eval "exec $fd>&-" 2>/dev/null
+    done
+    ulimit -n "$files" && exec env "$@" "$EXE"
+  ) >"$WORK/stdout.log" 2>"$WORK/stderr.log" || RC=$?
   [ "$RC" = 1 ] || fail "exit status $RC for: $*"
   [ "$(wc -l <"$WORK/stderr.log")" = 1 ] || fail "expected one line on stderr for: $*"
   grep -q "^$line" "$WORK/stderr.log" || fail "the line does not say '$line'"
