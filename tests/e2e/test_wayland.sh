@@ -3,9 +3,9 @@
 # as a native Wayland client (shown through SDL's renderer), keys walking the
 # scenes, every scene exact and the main scene moving, status 0; mutter
 # through Xwayland, the main scene exact (our own scaling, not the
-# compositor's). A compositor that ends (SIGTERM, as at a logout) in the
-# title or the main scene ends the run within a second: one line of ours,
-# status 1.
+# compositor's), and natively, every scene exact. A compositor that ends
+# (SIGTERM, as at a logout) in the title or the main scene ends the run within
+# a second: one line of ours, status 1.
 source "$(dirname "$0")/lib.sh"
 source "$(dirname "$0")/compositor.sh"
 trap 'stop_compositor; cleanup' EXIT
@@ -85,5 +85,13 @@ wait_for_scene main
 checked_shot main-moment main || fail "main scene under mutter"
 "$CHECK" main "$WORK/main.xwd" | grep -v '^unscaled' || fail "main scene under mutter"
 compositor_ends main
+next_setup
+
+echo "--- mutter 1920x1080, wayland"
+start_mutter 1920x1080
+start_intro_on wayland SDL_AUDIODRIVER=tapehiss-no-audio
+move_mouse
+walk_scenes 60
+[ -z "$(lines_said)" ] || fail "unexpected messages: $(lines_said)"
 next_setup
 echo PASS
