@@ -32,10 +32,15 @@
 #include <png.h>
 #endif
 
+// A pixel of the picture that a smaller screen does not show (the scaling
+// skipped its row or column): every check lets it pass.
+constexpr uint32_t UNSEEN = 0xffffffffu;
+
 struct shot {
     int w = 0, h = 0;
-    std::vector<uint32_t> rgb;  // 0xRRGGBB per pixel
+    std::vector<uint32_t> rgb;  // 0xRRGGBB per pixel, or UNSEEN
     uint32_t at(int x, int y) const { return rgb[size_t(y) * w + x]; }
+    bool shows(int x, int y, uint32_t want) const { return at(x, y) == want || at(x, y) == UNSEEN; }
 };
 
 static uint32_t be32(const uint8_t* p) { return uint32_t(p[0]) << 24 | p[1] << 16 | p[2] << 8 | p[3]; }
@@ -47,7 +52,10 @@ static bool read_xwd(const char* path, shot* out) {
     uint32_t header_size = be32(&d[0]), width = be32(&d[16]), height = be32(&d[20]);
     uint32_t byte_order = be32(&d[28]), bpp = be32(&d[44]), bpl = be32(&d[48]);
     uint32_t rmask = be32(&d[56]), gmask = be32(&d[60]), bmask = be32(&d[64]), ncolors = be32(&d[76]);
-    if ((bpp != 32 && bpp != 24) || rmask != 0xff0000 || gmask != 0xff00 || bmask != 0xff) {
+    // 8 bits a colour, or 10 on a 30-bit screen (of which the top 8 are the
+    // 8-bit value: widening v to 10 bits gives 4v + (0 to 3)).
+    const bool ten_bits = bpp == 32 && rmask == 0x3ff00000 && gmask == 0xffc00 && bmask == 0x3ff;
+    if (!ten_bits && ((bpp != 32 && bpp != 24) || rmask != 0xff0000 || gmask != 0xff00 || bmask != 0xff)) {
         std::fprintf(stderr, "unexpected XWD pixel layout (bpp %u)\n", bpp);
         return false;
     }
@@ -62,7 +70,8 @@ static bool read_xwd(const char* path, shot* out) {
                                                       : uint32_t(p[0]) << 16 | p[1] << 8 | p[2])
                                    : byte_order == 0 ? uint32_t(p[0]) | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24
                                                      : be32(p);
-            out->rgb[size_t(y) * width + x] = v & 0xffffff;
+            out->rgb[size_t(y) * width + x] =
+                ten_bits ? (v >> 22 & 0xff) << 16 | (v >> 12 & 0xff) << 8 | (v >> 2 & 0xff) : v & 0xffffff;
         }
     return true;
 }
@@ -89,39 +98,42 @@ static bool read_png(const char* path, shot* out) {
 
 static uint32_t rgb_of(const uint8_t* bgra) { return uint32_t(bgra[2]) << 16 | bgra[1] << 8 | bgra[0]; }
 
-// A screenshot of a display larger than 1280 x 720 holds the picture scaled
-// into a rectangle: the letterbox of the whole display (a window manager made
-// the window full screen) or, at 1:1, a 1280 x 720 window in the middle (no
-// window manager). Returns the 1280 x 720 picture it was scaled from, after
-// checking that every pixel of the rectangle is exactly the nearest-neighbour
-// scaling of it and everything around it is black; false when neither
-// rectangle holds such a picture.
+// A screenshot of a display other than 1280 x 720 holds the picture scaled
+// into a rectangle: the letterbox of the whole display (the window covers the
+// screen) or, at 1:1, a 1280 x 720 window in the middle (no window manager
+// made it full screen). Returns the 1280 x 720 picture it was scaled from,
+// after checking that every pixel of the rectangle is exactly the
+// nearest-neighbour scaling of it, destination (x, y) from source
+// (x * 1280 / w, y * 720 / h), and everything around it is black; false when
+// neither rectangle holds such a picture. On a smaller display the pixels
+// the scaling skips are UNSEEN.
 static bool unscale(shot* s, bool quiet) {
     if (s->w == SCREEN_W && s->h == SCREEN_H) return true;
     const SDL_Rect candidates[] = {letterbox_rect(s->w, s->h),
                                    {(s->w - SCREEN_W) / 2, (s->h - SCREEN_H) / 2, SCREEN_W, SCREEN_H}};
     long best_bad = -1;
     SDL_Rect best{};
+    int best_first_x = -1, best_first_y = -1;
     for (const SDL_Rect& r : candidates) {
-        if (r.w < SCREEN_W || r.h < SCREEN_H || r.x < 0 || r.y < 0) continue;
+        if (r.w <= 0 || r.h <= 0 || r.x < 0 || r.y < 0) continue;
         shot picture;
         picture.w = SCREEN_W, picture.h = SCREEN_H;
-        picture.rgb.resize(size_t(SCREEN_W) * SCREEN_H);
-        // The first destination pixel of each source pixel gives its colour.
-        for (int y = 0; y < SCREEN_H; ++y)
-            for (int x = 0; x < SCREEN_W; ++x) {
-                int dx = int((int64_t(x) * r.w + SCREEN_W - 1) / SCREEN_W);
-                int dy = int((int64_t(y) * r.h + SCREEN_H - 1) / SCREEN_H);
-                picture.rgb[size_t(y) * SCREEN_W + x] = s->at(r.x + dx, r.y + dy);
-            }
+        picture.rgb.assign(size_t(SCREEN_W) * SCREEN_H, UNSEEN);
+        // Each destination pixel shows its source pixel: the first one seen
+        // gives the colour, every other must repeat it.
         long bad = 0;
+        int first_x = -1, first_y = -1;
         for (int y = 0; y < s->h; ++y)
             for (int x = 0; x < s->w; ++x) {
                 bool inside = x >= r.x && x < r.x + r.w && y >= r.y && y < r.y + r.h;
-                uint32_t want = inside ? picture.at(int(int64_t(x - r.x) * SCREEN_W / r.w),
-                                                    int(int64_t(y - r.y) * SCREEN_H / r.h))
-                                       : 0;
-                bad += s->at(x, y) != want;
+                uint32_t want = 0;
+                if (inside) {
+                    uint32_t& source = picture.rgb[size_t(int64_t(y - r.y) * SCREEN_H / r.h) * SCREEN_W +
+                                                   size_t(int64_t(x - r.x) * SCREEN_W / r.w)];
+                    if (source == UNSEEN) source = s->at(x, y);
+                    want = source;
+                }
+                if (s->at(x, y) != want && bad++ == 0) first_x = x, first_y = y;
             }
         if (bad == 0) {
             if (!quiet)
@@ -130,10 +142,12 @@ static bool unscale(shot* s, bool quiet) {
             *s = std::move(picture);
             return true;
         }
-        if (best_bad < 0 || bad < best_bad) best_bad = bad, best = r;
+        if (best_bad < 0 || bad < best_bad) best_bad = bad, best = r, best_first_x = first_x, best_first_y = first_y;
     }
-    std::fprintf(stderr, "unscale: %dx%d display: no exactly scaled picture (best: %ld pixels off at (%d, %d) %dx%d)\n",
-                 s->w, s->h, best_bad, best.x, best.y, best.w, best.h);
+    std::fprintf(stderr,
+                 "unscale: %dx%d display: no exactly scaled picture (best: %ld pixels off at (%d, %d) %dx%d, the "
+                 "first at (%d, %d))\n",
+                 s->w, s->h, best_bad, best.x, best.y, best.w, best.h, best_first_x, best_first_y);
     return false;
 }
 
@@ -156,7 +170,7 @@ static int compare(const shot& s, const std::vector<uint8_t>& expected, const ch
         for (int x = 0; x < SCREEN_W; ++x) {
             if (skip(x, y)) continue;
             uint32_t want = rgb_of(&expected[4 * (x + SCREEN_W * y)]);
-            if (s.at(x, y) != want && bad++ < 5)
+            if (!s.shows(x, y, want) && bad++ < 5)
                 std::fprintf(stderr, "%s: pixel (%d, %d) is %06x, expected %06x\n", what, x, y, s.at(x, y), want);
         }
     if (bad) std::fprintf(stderr, "%s: %ld pixels differ\n", what, bad);
@@ -200,7 +214,7 @@ static int check_main(const shot& s) {
                 const int32_t* c = plasma_palette[(phase + plasma_field8[PLASMA_FIELD_W * y + x]) & 255];
                 uint32_t want = uint32_t(c[2] & 255) << 16 | uint32_t(c[1] & 255) << 8 | uint32_t(c[0] & 255);
                 uint32_t got = s.at(x, y);
-                if (got == want) continue;
+                if (s.shows(x, y, want)) continue;
                 if (logo_colours.count(got)) ++logo;
                 else ++other;
             }
@@ -216,8 +230,8 @@ static int check_main(const shot& s) {
         bool same = true;
         for (int x = 0; x < SCREEN_W && same; x += 3)
             for (int y = 0; y < 28 && same; ++y)
-                same = s.at(x, SCROLL_BAND_Y + y) ==
-                       rgb_of(scroll_strip + 4 * ((s0 + x) % SCROLL_STRIP_W) + 4 * SCROLL_STRIP_W * y);
+                same = s.shows(x, SCROLL_BAND_Y + y,
+                               rgb_of(scroll_strip + 4 * ((s0 + x) % SCROLL_STRIP_W) + 4 * SCROLL_STRIP_W * y));
         if (same) band_offset = s0;
     }
     std::printf("main: scroller band shows strip offset %d\n", band_offset);
@@ -232,8 +246,8 @@ static int band_offset(const shot& s) {
         bool same = true;
         for (int x = 0; x < SCREEN_W && same; ++x)
             for (int y = 0; y < 28 && same; ++y)
-                same = s.at(x, SCROLL_BAND_Y + y) ==
-                       rgb_of(scroll_strip + 4 * ((s0 + x) % SCROLL_STRIP_W) + 4 * SCROLL_STRIP_W * y);
+                same = s.shows(x, SCROLL_BAND_Y + y,
+                               rgb_of(scroll_strip + 4 * ((s0 + x) % SCROLL_STRIP_W) + 4 * SCROLL_STRIP_W * y));
         if (same) return s0;
     }
     return -1;
@@ -250,7 +264,7 @@ static int check_end(const shot& s) {
             uint32_t p = s.at(x, y), want = rgb_of(&m[4 * (x + SCREEN_W * y)]);
             if ((p & 0xff00ff) == 0 && (p & 0xff00)) ++green;
             else if ((p & 0xffff00) == 0x800000 && (p & 0xff)) ++violet;
-            else if (p != want) ++other;
+            else if (!s.shows(x, y, want)) ++other;
         }
     std::printf("end screen: %ld green and %ld violet ribbon pixels, %ld others\n", green, violet, other);
     return bad || other || green == 0 || violet == 0;
@@ -286,7 +300,7 @@ static const char* classify(const shot& s) {
         auto matches = [&](const std::vector<uint8_t>& m, int step) {
             for (int y = 0; y < SCREEN_H; y += step)
                 for (int x = 0; x < SCREEN_W; x += step)
-                    if (s.at(x, y) != rgb_of(&m[4 * (x + SCREEN_W * y)])) return false;
+                    if (!s.shows(x, y, rgb_of(&m[4 * (x + SCREEN_W * y)]))) return false;
             return true;
         };
         static std::vector<uint8_t> title, credits, black, text;
@@ -301,10 +315,10 @@ static const char* classify(const shot& s) {
         }
         bool band_blue = true;  // rows 692-700 of the scroller band are always plain blue
         for (int y = 692; y <= 700 && band_blue; ++y)
-            for (int x = 0; x < SCREEN_W && band_blue; x += 7) band_blue = s.at(x, y) == 0x0000ff;
+            for (int x = 0; x < SCREEN_W && band_blue; x += 7) band_blue = s.shows(x, y, 0x0000ff);
         bool end_text = true;   // the greetings left of the ribbons
         for (int y = 60; y < 530 && end_text; y += 2)
-            for (int x = 90; x < 740 && end_text; x += 3) end_text = s.at(x, y) == rgb_of(&text[4 * (x + SCREEN_W * y)]);
+            for (int x = 90; x < 740 && end_text; x += 3) end_text = s.shows(x, y, rgb_of(&text[4 * (x + SCREEN_W * y)]));
         if (matches(title, 5)) scene = "title";
         else if (matches(credits, 5)) scene = "credits";
         else if (matches(black, 5)) scene = "black";
@@ -350,7 +364,7 @@ static int check_fade(const char* path) {
 static long differing(const shot& s, const uint8_t* screen, long limit) {
     long bad = 0;
     for (int y = 0; y < SCREEN_H && bad <= limit; ++y)
-        for (int x = 0; x < SCREEN_W; ++x) bad += s.at(x, y) != rgb_of(screen + 4 * (x + SCREEN_W * y));
+        for (int x = 0; x < SCREEN_W; ++x) bad += !s.shows(x, y, rgb_of(screen + 4 * (x + SCREEN_W * y)));
     return bad;
 }
 

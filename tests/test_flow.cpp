@@ -97,20 +97,27 @@ TEST_F(Flow, DummyDriverWholeRun) {
     EXPECT_LE(elapsed_seconds(), 6 + 76 + 32);
 }
 
-// Each case ends the run before anything is shown, with one line and status 1.
+// Each case ends the run before anything is shown, with one line and status 1
+// that says what was tried.
 TEST_F(Flow, NoVideoDriverOrNoDisplayEndsTheRunWithOneLine) {
-    struct Case { const char* driver; const char* line; };
+    struct Case { const char* driver; const char* x11; const char* wayland; const char* runtime_dir; const char* line; };
     const Case cases[] = {
-        {"tapehiss-no-such-driver", "tapehiss: SDL_Init failed: "},
-        {nullptr, "tapehiss: no display found (SDL fell back to its 'offscreen' driver)"},
+        {"tapehiss-no-such-driver", nullptr, nullptr, "/tmp", "tapehiss: SDL_Init failed: "},
+        {nullptr, nullptr, nullptr, nullptr,
+         "tapehiss: no display found: run it from a desktop session (DISPLAY and WAYLAND_DISPLAY are not set); "
+         "SDL fell back to its 'offscreen' video driver\n"},
+        {nullptr, ":4242", nullptr, "/tmp", "tapehiss: cannot open the X display ':4242' (DISPLAY): "},
+        {nullptr, nullptr, "tapehiss-none", nullptr,
+         "tapehiss: cannot reach the Wayland display 'tapehiss-none' (WAYLAND_DISPLAY): XDG_RUNTIME_DIR is not set;"},
+        {nullptr, ":4242", "tapehiss-none", "/tmp",
+         "; cannot reach the Wayland display 'tapehiss-none' (WAYLAND_DISPLAY): no compositor answers there;"},
     };
-    unsetenv("DISPLAY");
-    unsetenv("WAYLAND_DISPLAY");
+    auto set = [](const char* name, const char* value) { value ? setenv(name, value, 1) : unsetenv(name); };
     for (const Case& c : cases) {
-        if (c.driver)
-            setenv("SDL_VIDEODRIVER", c.driver, 1);
-        else
-            unsetenv("SDL_VIDEODRIVER");
+        set("SDL_VIDEODRIVER", c.driver);
+        set("DISPLAY", c.x11);
+        set("WAYLAND_DISPLAY", c.wayland);
+        set("XDG_RUNTIME_DIR", c.runtime_dir);
         plasma_tick = 7;
         testing::internal::CaptureStderr();
         EXPECT_EQ(demo_main(), 1);
@@ -120,6 +127,17 @@ TEST_F(Flow, NoVideoDriverOrNoDisplayEndsTheRunWithOneLine) {
         EXPECT_EQ(count_substrings(err, "tapehiss:"), 1) << err;
         EXPECT_EQ(SDL_WasInit(0), 0u);
         EXPECT_EQ(plasma_tick, 7) << "no table was built";
+    }
+}
+
+// The display connection breaks in each scene: the run ends at once, status 1,
+// with the line as its last word.
+TEST_F(Flow, LostDisplayEndsTheRunWithOneLineInEveryScene) {
+    for (int64_t at_s : {2, 9, 30, 100}) {  // title, credits, main scene, end screen
+        null_platform_reset();
+        null_lose_display(null_clock_us() + at_s * SECOND);
+        EXPECT_EXIT(demo_main(), testing::ExitedWithCode(1), "tapehiss: the display connection was lost\n$")
+            << "lost after " << at_s << " s";
     }
 }
 

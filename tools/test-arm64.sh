@@ -22,5 +22,7 @@ cmake -S . -B build/arm64 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-aarch64.cmake -
   -DTAPEHISS_BENCH=OFF -DTAPEHISS_WERROR="${TAPEHISS_WERROR:-ON}" >/dev/null
 cmake --build build/arm64 -j"$jobs"
 echo "arm64 unit tests under qemu-aarch64:"
+# qemu-user does not pass a guest's address-space limit on to itself, so
+# the test that runs out of memory under one cannot run here.
 ctest --test-dir build/arm64 --output-on-failure -j"$jobs" -L unit --timeout 900 \
-  -E '^Flow\.(DummyDriverWholeRun|UnattendedRunKeepsTheSceneLengths)$|^EndScreenFlow\.AllCyclesShown'
+  -E '^Flow\.(DummyDriverWholeRun|UnattendedRunKeepsTheSceneLengths)$|^EndScreenFlow\.AllCyclesShown|^ScreenLayout\.NoMemoryForTheScaledCopy'

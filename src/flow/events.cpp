@@ -17,10 +17,15 @@ uint32_t look_at_events() {
             const SDL_Event& e = events[i];
             if (e.type == SDL_KEYDOWN) news |= EVENTS_KEY;
             if (e.type != SDL_WINDOWEVENT) continue;
-            if (e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED || e.window.event == SDL_WINDOWEVENT_RESIZED)
+            // A move changes which part of the window is on the screen.
+            if (e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED || e.window.event == SDL_WINDOWEVENT_RESIZED ||
+                e.window.event == SDL_WINDOWEVENT_MOVED)
                 news |= EVENTS_RESIZED;
-            if (e.window.event == SDL_WINDOWEVENT_EXPOSED) news |= EVENTS_EXPOSED;
+            if (e.window.event == SDL_WINDOWEVENT_EXPOSED || e.window.event == SDL_WINDOWEVENT_SHOWN ||
+                e.window.event == SDL_WINDOWEVENT_RESTORED)
+                news |= EVENTS_EXPOSED;
         }
     } while (taken == 64);
+    if (platform_display_lost()) news |= EVENTS_DISPLAY_LOST;
     return news;
 }

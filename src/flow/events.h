@@ -9,6 +9,7 @@ enum event_news : uint32_t {
     EVENTS_STOP = 2,     // a stop signal asked the run to end
     EVENTS_RESIZED = 4,  // the window changed size: its surface is a new one
     EVENTS_EXPOSED = 8,  // the window was uncovered and needs its picture back
+    EVENTS_DISPLAY_LOST = 16,  // the display connection broke: the run must end
 };
 
 // Takes every event queued at this moment and says what they asked for; the

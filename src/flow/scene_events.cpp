@@ -16,8 +16,9 @@ void quit_sdl() {
 
 bool scene_key_pressed() {
     const uint32_t news = look_at_events();
+    if (news & EVENTS_DISPLAY_LOST) platform_end_display_lost();
     if (news & EVENTS_STOP) {
-        // Only the display is shut down: putting its mode back is what must
+        // Only the display is shut down: giving the screen back is what must
         // not be lost. The sound ends with the process; closing it first
         // would wait for the mixer's thread to finish a buffer (up to 100 ms).
         detach_window_screen();

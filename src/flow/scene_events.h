@@ -4,12 +4,13 @@
 #pragma once
 
 // One look at the events from a scene. A stop request ends the run here: SDL
-// is shut down and the process ends as the signal would end it. A window
+// is shut down and the process ends as the signal would end it. A lost
+// display connection ends it too, with one line and status 1. A window
 // whose size changed gets the screen attached to its new surface; an
 // uncovered one is presented again. True when a key was pressed.
 bool scene_key_pressed();
 
 // Shuts SDL down on the way out. When the sound device has stalled, its thread
 // can never be joined, so only the video side is shut down (which is what puts
-// a changed display mode back).
+// the screen back).
 void quit_sdl();

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 union SDL_Event;
+struct SDL_Rect;
 struct SDL_Window;
 
 // Makes the process safe to run however it was started: the standard streams
@@ -44,10 +45,42 @@ void platform_pump_events();
 // returns how many: after one pump, only what was queued at that moment.
 int platform_take_events(SDL_Event* events, int max);
 
-// The size of the part of a surface of surface_w x surface_h that the window
-// really shows: a window that its display did not make full screen shows only
-// its own size, from the surface's top-left corner.
-void platform_window_shown_size(SDL_Window* window, int surface_w, int surface_h, int* w, int* h);
+// The part of the window's drawing area (drawable_w x drawable_h pixels, its
+// surface or its renderer's output) that the screen really shows, in the
+// area's own coordinates: a window that its display did not make full screen
+// shows only its own size, and one hanging over the screen's edges (no window
+// manager to place it) only the part on the screen. The whole area where the
+// window system says nothing else.
+void platform_window_shown_area(SDL_Window* window, int drawable_w, int drawable_h, SDL_Rect* area);
+
+// Makes the full-screen window cover its screen where the window system left
+// it otherwise: a window manager that started after the window is asked to
+// make it full screen; without one, the window (which an X server leaves at
+// its own size, centred, even hanging over the edges of a smaller screen) is
+// moved and sized to cover the screen exactly.
+void platform_fit_window(SDL_Window* window);
+
+// While SDL looks for a display (true), what the libraries it tries print
+// is kept off standard error; false lets it through again. When no display
+// is found, one line of ours says what was tried.
+void platform_quiet_probing(bool quiet);
+
+// Why the X display `name` (the value of DISPLAY) could not be opened, as a
+// phrase: too many open files, no X server there, or one that refused us.
+const char* platform_x_display_trouble(const char* name);
+
+// From here on, the end of the window's display connection (the display
+// server or compositor ended or crashed) ends the run with
+// platform_end_display_lost, wherever it is noticed.
+void platform_watch_display(SDL_Window* window);
+
+// True once the display connection watched has broken and the run must end.
+bool platform_display_lost();
+
+// Says in one line that the display connection was lost and ends the
+// process with status 1 (the tune ends with it); nothing is asked of the
+// display, which is gone.
+[[noreturn]] void platform_end_display_lost();
 
 // From here on, an interrupt, termination or hang-up only asks the run to end
 // (platform_quit_signal); before this call they end the process at once.

@@ -24,6 +24,7 @@ static queued_at_poll queued[16];
 static int queued_entries;
 
 static int64_t quit_at_us;
+static int64_t lose_display_at_us;
 
 void null_clock_set(int64_t clock_us, uint32_t ticks_ms) {
     now_us = clock_us;
@@ -43,11 +44,14 @@ void null_request_quit(int signal, int64_t at_us) {
     quit_at_us = at_us;
 }
 
+void null_lose_display(int64_t at_us) { lose_display_at_us = at_us; }
+
 void null_platform_reset() {
     null_counters = {};
     null_clock_steps(1000, 0);
     null_clock_set(int64_t(1800000000) * 1000000, 0);
     null_request_quit(0, 0);
+    null_lose_display(0);
     queued_entries = 0;
 }
 
@@ -98,9 +102,24 @@ int platform_take_events(SDL_Event* events, int max) {
     return taken;
 }
 
-void platform_window_shown_size(SDL_Window*, int surface_w, int surface_h, int* w, int* h) {
-    *w = surface_w;
-    *h = surface_h;
+void platform_window_shown_area(SDL_Window*, int drawable_w, int drawable_h, SDL_Rect* area) {
+    *area = SDL_Rect{0, 0, drawable_w, drawable_h};
+}
+
+void platform_fit_window(SDL_Window*) {}
+
+void platform_quiet_probing(bool) {}
+
+const char* platform_x_display_trouble(const char*) { return "no X server is running there"; }
+
+void platform_watch_display(SDL_Window*) {}
+
+bool platform_display_lost() { return lose_display_at_us > 0 && now_us >= lose_display_at_us; }
+
+void platform_end_display_lost() {
+    std::fputs("tapehiss: the display connection was lost\n", stderr);
+    std::fflush(nullptr);
+    std::_Exit(1);
 }
 
 void platform_watch_signals() {}

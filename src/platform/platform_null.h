@@ -25,12 +25,16 @@ void null_clock_steps(int64_t per_tick_read, int64_t per_clock_read);
 // at_us; platform_end_by_signal then leaves the process with 128 + signal.
 void null_request_quit(int signal, int64_t at_us);
 
+// The display connection breaks once the virtual clock reaches at_us (0:
+// never); platform_end_display_lost then leaves the process with status 1.
+void null_lose_display(int64_t at_us);
+
 // Puts `count` events of `type` on SDL's queue as the pump-th look at the
 // queue (counted in null_counters.polls) begins, so a test can have a key
 // arrive during a chosen scene. Up to 16 such entries are held.
 void null_queue_at_poll(uint32_t type, uint64_t poll, int count = 1);
 
 // Back to the defaults: 1 ms per tick read, 0 per clock read, the clock at
-// 1,800,000,000.0 s, ticks at 0; counters zeroed; no stop request and no
-// queued events.
+// 1,800,000,000.0 s, ticks at 0; counters zeroed; no stop request, no lost
+// display and no queued events.
 void null_platform_reset();

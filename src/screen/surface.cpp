@@ -1,10 +1,12 @@
 // The screen on the window surface. The window surface can be replaced at any
 // time the window changes size (a window manager making the window full screen
 // does so after the first present); a present to the old one then shows
-// nothing, so the screen is attached afresh whenever that happens.
+// nothing, so the screen is attached afresh whenever that happens. A window
+// that gives no surface is shown through SDL's renderer (texture.cpp).
 #include "screen/surface.h"
 #include "platform/platform.h"
 #include "screen/scale.h"
+#include "screen/texture.h"
 #include <cstdio>
 #include <cstring>
 
@@ -18,7 +20,7 @@ bool screen_drawn_direct;
 static SDL_Window* screen_window;    // the window presented to, once known
 static SDL_Surface* window_surface;  // its surface as last obtained; null if none
 static SDL_Rect shown_area;          // the part of the surface the window shows
-static SDL_Rect picture_rect;        // where our picture goes in it
+static SDL_Rect picture_rect;        // where our picture goes on the surface or output
 // Scaled copy in our own format, for surfaces of another pixel format: our
 // scaler makes the picture, SDL converts it without scaling. Made at attach.
 static SDL_Surface* scaled_screen;
@@ -62,18 +64,32 @@ static bool make_scaled_screen() {
     return scaled_screen != nullptr;
 }
 
+// The picture letterboxed into the shown part of a drawing area.
+static SDL_Rect picture_in(const SDL_Rect& shown) {
+    SDL_Rect r = letterbox_rect(shown.w, shown.h);
+    r.x += shown.x;
+    r.y += shown.y;
+    return r;
+}
+
+// Drawing goes on in our own buffer.
+static void draw_into_own_screen() {
+    screen_drawn_direct = false;
+    screen_pixels = own_screen_memory;
+    screen_black = 0;  // our own buffer has no alpha channel
+}
+
 // Attaches the screen to a surface of the window (or of none) in
-// screen_window.
-static bool attach_surface(SDL_Surface* surface, int shown_w, int shown_h) {
+// screen_window, of which the window shows `shown`.
+static bool attach_surface(SDL_Surface* surface, const SDL_Rect& shown) {
     window_surface = surface;
     if (!surface) {
-        screen_drawn_direct = false;
-        screen_pixels = own_screen_memory;
-        screen_black = 0;
+        draw_into_own_screen();
         return false;
     }
-    shown_area = SDL_Rect{0, 0, SDL_min(shown_w, surface->w), SDL_min(shown_h, surface->h)};
-    picture_rect = letterbox_rect(shown_area.w, shown_area.h);
+    const SDL_Rect whole{0, 0, surface->w, surface->h};
+    if (!SDL_IntersectRect(&shown, &whole, &shown_area)) shown_area = whole;
+    picture_rect = picture_in(shown_area);
     if (surface_has_screen_layout(surface) && shown_area.w == SCREEN_W && shown_area.h == SCREEN_H) {
         // The picture drawn so far in our own buffer moves into the surface.
         if (!screen_drawn_direct && screen_pixels == own_screen_memory)
@@ -83,9 +99,7 @@ static bool attach_surface(SDL_Surface* surface, int shown_w, int shown_h) {
         screen_black = SDL_MapRGB(surface->format, 0, 0, 0);
         return true;
     }
-    screen_drawn_direct = false;
-    screen_pixels = own_screen_memory;
-    screen_black = 0;  // our own buffer has no alpha channel
+    draw_into_own_screen();
     SDL_FreeSurface(scaled_screen);
     scaled_screen = nullptr;
     if (!surface_takes_our_pixels(surface)) make_scaled_screen();
@@ -96,7 +110,7 @@ static bool attach_surface(SDL_Surface* surface, int shown_w, int shown_h) {
 
 bool attach_screen_area(SDL_Surface* surface, int shown_w, int shown_h) {
     screen_window = nullptr;
-    return attach_surface(surface, shown_w, shown_h);
+    return attach_surface(surface, SDL_Rect{0, 0, shown_w, shown_h});
 }
 
 // The picture drawn straight into the window surface moves into our own
@@ -104,9 +118,7 @@ bool attach_screen_area(SDL_Surface* surface, int shown_w, int shown_h) {
 static void keep_picture() {
     if (!screen_drawn_direct) return;
     std::memcpy(own_screen_memory, screen_pixels, SCREEN_BYTES);
-    screen_drawn_direct = false;
-    screen_pixels = own_screen_memory;
-    screen_black = 0;
+    draw_into_own_screen();
 }
 
 void detach_window_screen() {
@@ -115,16 +127,41 @@ void detach_window_screen() {
     window_surface = nullptr;
     SDL_FreeSurface(scaled_screen);
     scaled_screen = nullptr;
+    release_renderer();
+}
+
+// The window through SDL's renderer: our own buffer, scaled into a texture.
+static bool attach_renderer(SDL_Window* window) {
+    window_surface = nullptr;
+    draw_into_own_screen();
+    int w, h;
+    if (!renderer_output_size(window, &w, &h)) return false;
+    SDL_Rect shown;
+    platform_window_shown_area(window, w, h, &shown);
+    picture_rect = picture_in(shown);
+    return place_texture(picture_rect);
 }
 
 bool attach_window_screen(SDL_Window* window) {
     screen_window = window;
     keep_picture();  // SDL_GetWindowSurface may let the old surface go
+    // Once the renderer draws on the window, SDL gives it no surface.
+    if (renderer_in_use()) return attach_renderer(window);
     SDL_Surface* surface = SDL_GetWindowSurface(window);
-    int shown_w = 0, shown_h = 0;
-    if (surface) platform_window_shown_size(window, surface->w, surface->h, &shown_w, &shown_h);
-    attach_surface(surface, shown_w, shown_h);
-    return surface != nullptr;
+    if (!surface) {
+        char surface_error[256];
+        SDL_strlcpy(surface_error, SDL_GetError(), sizeof surface_error);
+        if (attach_renderer(window)) return true;
+        // Neither: both reasons (memory running out among them) are told.
+        char renderer_error[256];
+        SDL_strlcpy(renderer_error, SDL_GetError(), sizeof renderer_error);
+        if (*surface_error) SDL_SetError("window surface: %s; renderer: %s", surface_error, renderer_error);
+        return false;
+    }
+    SDL_Rect shown;
+    platform_window_shown_area(window, surface->w, surface->h, &shown);
+    attach_surface(surface, shown);
+    return true;
 }
 
 // Our buffer onto the window surface, scaled into the letterbox.
@@ -151,6 +188,10 @@ static int update_window(SDL_Window* window) {
 }
 
 void present_screen() {
+    if (renderer_in_use()) {
+        present_texture(own_screen_memory);
+        return;
+    }
     scale_onto_surface();
     if (!screen_window) return;
     if (update_window(screen_window) == 0) return;
@@ -162,6 +203,7 @@ void present_screen() {
 
 void window_size_changed() {
     if (!screen_window) return;
+    platform_fit_window(screen_window);
     attach_window_screen(screen_window);
     present_screen();
 }

@@ -1,6 +1,7 @@
 // The screen on the window: attaching screen_pixels to the window surface
 // (straight into it when it has the screen's exact layout, through a buffer of
-// our own scaled and letterboxed onto it otherwise), presenting, clearing.
+// our own scaled and letterboxed onto it otherwise, or onto a texture of SDL's
+// renderer when the window gives no surface), presenting, clearing.
 #pragma once
 #include "screen/screen.h"
 #include <SDL.h>
@@ -20,15 +21,17 @@ bool surface_has_screen_layout(const SDL_Surface* surface);
 bool attach_screen_area(SDL_Surface* surface, int shown_w, int shown_h);
 
 // Obtains the window's surface (again) and attaches the screen to it, keeping
-// the picture. False when the window gives no surface; drawing then goes on in
-// our own buffer and each present tries again.
+// the picture; a window that gives no surface is shown through SDL's renderer
+// instead. False when neither can be had; drawing then goes on in our own
+// buffer and each present tries again.
 bool attach_window_screen(SDL_Window* window);
 
 // Lets go of the window and its surface before SDL shuts down; the picture
 // stays in our own buffer.
 void detach_window_screen();
 
-// Attaches the screen to the window's new surface after its size changed and
+// After the window moved or changed size: makes it cover the screen where the
+// window system left it otherwise, attaches the screen to its new surface and
 // shows the current picture on it.
 void window_size_changed();
 

@@ -11,9 +11,6 @@ source "$(dirname "$0")/lib.sh"
 source "$(dirname "$0")/whole_run.sh"
 for run in 1920x1080:1 3840x2160:1 3840x2160:0; do
   RUN_SIZE=${run%:*} RUN_WM=${run#*:} whole_run SDL_AUDIODRIVER=tapehiss-no-audio
-  kill "$XVFB_PID" 2>/dev/null || true
-  wait "$XVFB_PID" 2>/dev/null || true
-  XVFB_PID=
-  rm -f "$WORK/checks.log"
+  end_whole_run
 done
 echo PASS

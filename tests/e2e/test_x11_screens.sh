@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# X screens the window surface alone does not serve: a 30-bit screen (no
+# surface format for it: shown through SDL's renderer), a screen smaller than
+# the picture with no window manager (the window is made to cover it), and a
+# window manager that starts after the window (the show must stay up, not
+# minimized). Keys walk the scenes; each scene is checked exactly on screen,
+# the main scene moves, and the run ends with status 0.
+source "$(dirname "$0")/lib.sh"
+WM_PID=
+trap '[ -n "$WM_PID" ] && kill "$WM_PID" 2>/dev/null; cleanup' EXIT
+
+next_screen() {
+  [ -n "$WM_PID" ] && kill "$WM_PID" 2>/dev/null
+  WM_PID=
+  stop_display
+}
+
+for screen in 1280x1024:30:none 800x600:24:none 1920x1080:24:later; do
+  IFS=: read -r size depth wm <<<"$screen"
+  echo "--- $size, $depth bits, window manager: $wm"
+  start_display "$size" "$depth"
+  start_intro SDL_AUDIODRIVER=tapehiss-no-audio
+  if [ "$wm" = later ]; then
+    wait_for_scene title
+    openbox >/dev/null 2>&1 &
+    WM_PID=$!
+    sleep 1
+  fi
+  walk_scenes
+  unexpected=$(own_stderr | grep -v '^tapehiss: running without sound' || true)
+  [ -z "$unexpected" ] || fail "unexpected messages: $unexpected"
+  next_screen
+done
+echo PASS
