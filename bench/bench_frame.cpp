@@ -173,11 +173,14 @@ static void register_routines(const char* what, const Routine* list, int count, 
 }
 
 int main(int argc, char** argv) {
+    // The counts first: the list pointers are set by the same calls.
     const plasma_routine* plasma;
-    register_routines("plasma_pass", plasma, plasma_routines_built(&plasma), plasma_routine_bench);
+    const int plasma_count = plasma_routines_built(&plasma);
+    register_routines("plasma_pass", plasma, plasma_count, plasma_routine_bench);
     const logo_routine* logo;
-    register_routines("draw_logo_frame", logo, logo_routines_built(&logo), logo_routine_bench);
-    register_routines("draw_logo_frame_moving", logo, logo_routines_built(&logo), logo_routine_moving);
+    const int logo_count = logo_routines_built(&logo);
+    register_routines("draw_logo_frame", logo, logo_count, logo_routine_bench);
+    register_routines("draw_logo_frame_moving", logo, logo_count, logo_routine_moving);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::RunSpecifiedBenchmarks();

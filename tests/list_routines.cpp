@@ -16,9 +16,12 @@ static void list(const char* family, const Routine* routines, int count) {
 }
 
 int main() {
+    // The count first: the list pointer is set by the same call.
     const plasma_routine* plasma;
-    list("plasma", plasma, plasma_routines_built(&plasma));
+    const int plasma_count = plasma_routines_built(&plasma);
+    list("plasma", plasma, plasma_count);
     const logo_routine* logo;
-    list("logo", logo, logo_routines_built(&logo));
+    const int logo_count = logo_routines_built(&logo);
+    list("logo", logo, logo_count);
     return std::fflush(stdout) != 0;
 }

@@ -21,6 +21,9 @@ cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release "$werror" >/dev/null
 cmake --build build/release -j"$jobs"
 # The whole run on the dummy driver is there for the sanitizers below.
 ctest --test-dir build/release --output-on-failure -j"$jobs" --timeout 900 -E 'Flow.DummyDriverWholeRun'
+# What the end-to-end runs measured (ctest keeps every test's output there).
+echo "Figures of the end-to-end runs:"
+grep -hE '^(display |processor use|[a-z]+: SIG[A-Z]+ ended)' build/release/Testing/Temporary/LastTest.log || true
 
 cmake -S . -B build/sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAPEHISS_SANITIZE=ON -DTAPEHISS_BENCH=OFF "$werror" >/dev/null
 cmake --build build/sanitize -j"$jobs"
