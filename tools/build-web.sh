@@ -100,21 +100,12 @@ build_libraries() {
     nice cmake --build "$cache/build/gtest" -j"$jobs" >"$cache/gtest-build.log" 2>&1 &&
     cmake --install "$cache/build/gtest" >"$cache/gtest-install.log" 2>&1) ||
     { echo "GoogleTest build failed, see $cache/gtest-*.log" >&2; exit 1; }
-  echo "$stamp_key" >"$stamp"
 }
 
 # The stamp names the versions, the recipe above, the compiler flags and our
 # canvas copy: a change to any of them rebuilds, a change elsewhere does not.
-stamp_key="sdl=$sdl_version mixer=$mixer_version recipe=$( (declare -f build_libraries emcc_each;
-  echo "${WEB_CFLAGS[*]}"; cat web/sdl_framebuffer.c) | sha256sum | cut -c1-16)"
-stamp=$prefix/.complete
-t0=$(date +%s)
-if [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$stamp_key" ]; then
-  echo "SDL2/SDL2_mixer/GoogleTest for wasm: cached in $prefix"
-else
-  build_libraries
-  echo "SDL2/SDL2_mixer/GoogleTest for wasm built in $(( $(date +%s) - t0 )) s"
-fi
+libraries_once "sdl=$sdl_version mixer=$mixer_version recipe=$( (declare -f build_libraries emcc_each;
+  echo "${WEB_CFLAGS[*]}"; cat web/sdl_framebuffer.c) | sha256sum | cut -c1-16)" "SDL2/SDL2_mixer/GoogleTest for wasm"
 
 t1=$(date +%s)
 host_font_compile "$build_dir/host"

@@ -53,20 +53,12 @@ build_libraries() {
     'Name: SDL2_mixer' 'Description: mixer library for SDL2 (static; dr_mp3 and WAV only)' \
     "Version: $mixer_version" 'Requires: sdl2' 'Libs: -L${libdir} -lSDL2_mixer' \
     'Cflags: -I${includedir}/SDL2' >"$prefix/lib/pkgconfig/SDL2_mixer.pc"
-  echo "$stamp_key" >"$stamp"
 }
 
 # The stamp names the versions and the recipe above: a change to either
 # rebuilds, a change elsewhere in this script does not.
-stamp_key="sdl=$sdl_version mixer=$mixer_version recipe=$( (declare -f build_libraries; cat cmake/mingw-w64.cmake) | sha256sum | cut -c1-16)"
-stamp=$prefix/.complete
-t0=$(date +%s)
-if [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$stamp_key" ]; then
-  echo "SDL2/SDL2_mixer for $host: cached in $prefix"
-else
-  build_libraries
-  echo "SDL2/SDL2_mixer built in $(( $(date +%s) - t0 )) s"
-fi
+libraries_once "sdl=$sdl_version mixer=$mixer_version recipe=$( (declare -f build_libraries; cat cmake/mingw-w64.cmake) |
+  sha256sum | cut -c1-16)" "SDL2/SDL2_mixer for $host"
 
 t1=$(date +%s)
 host_font_compile "$build_dir/host"

@@ -1,5 +1,5 @@
 # shellcheck shell=bash disable=SC2154
-# (cache, sdl_version and mixer_version are the sourcing script's.)
+# (cache, prefix, sdl_version and mixer_version are the sourcing script's.)
 # Shared by the cross builds (tools/build-windows.sh, tools/build-web.sh):
 # Debian's source packages of SDL2 and SDL2_mixer, and the font compiler built
 # for this machine. Sourced after tools/packages.sh, with `cache`,
@@ -21,6 +21,21 @@ fetch_sources() {
     { grep -v 'unsandboxed' || true; } >&2)
 }
 
+# libraries_once KEY WHAT: runs the caller's build_libraries into $prefix
+# unless the stamp there holds KEY (the versions and the recipe, so a change
+# to either rebuilds and a change elsewhere does not); WHAT names them.
+libraries_once() {
+  local key=$1 what=$2 stamp=$prefix/.complete t0
+  t0=$(date +%s)
+  if [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$key" ]; then
+    echo "$what: cached in $prefix"
+    return 0
+  fi
+  build_libraries
+  echo "$key" >"$stamp"
+  echo "$what built in $(( $(date +%s) - t0 )) s"
+}
+
 # The unpacked source folders of both libraries, into the caller's sdl_src
 # and mixer_src.
 find_sources() {
@@ -34,7 +49,7 @@ find_sources() {
 host_font_compile() {
   local dir=$1 f stale=no
   mkdir -p "$dir"
-  for f in tools/font_compile.cpp src/text/font.h assets/assets.h; do
+  for f in tools/font_compile.cpp src/text/font.h assets/assets.h assets/asset_sizes.h; do
     if [ "$f" -nt "$dir/font_compile" ]; then stale=yes; fi
   done
   if [ ! -x "$dir/font_compile" ] || [ "$stale" = yes ]; then
