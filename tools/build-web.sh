@@ -20,13 +20,10 @@ fi
 build_dir=${1:-build/web}
 [ "$what" = show ] || build_dir=${1:-build/web-tests}
 cache=${TAPEHISS_WEB_CACHE:-$HOME/.cache/tapehiss-web}
-sdl_version=2.26.5
-mixer_version=2.6.2
-prefix=$cache/prefix
-jobs=$(nproc)
 
 source tools/packages.sh
 source tools/cross-common.sh
+jobs=$(nproc)
 need_packages emscripten cmake make pkg-config dpkg-dev g++ libgtest-dev
 source tools/web-env.sh
 

@@ -12,13 +12,10 @@ src_dir=$PWD
 build_dir=${1:-build/windows}
 cache=${TAPEHISS_WIN_CACHE:-$HOME/.cache/tapehiss-windows}
 host=x86_64-w64-mingw32
-sdl_version=2.26.5
-mixer_version=2.6.2
-prefix=$cache/prefix
-jobs=$(nproc)
 
 source tools/packages.sh
 source tools/cross-common.sh
+jobs=$(nproc)
 need_packages mingw-w64 g++-mingw-w64-x86-64-posix cmake make pkg-config dpkg-dev
 
 build_libraries() {

@@ -1,9 +1,14 @@
 # shellcheck shell=bash disable=SC2154
-# (cache, prefix, sdl_version and mixer_version are the sourcing script's.)
+# (cache is the sourcing script's.)
 # Shared by the cross builds (tools/build-windows.sh, tools/build-web.sh):
 # Debian's source packages of SDL2 and SDL2_mixer, and the font compiler built
-# for this machine. Sourced after tools/packages.sh, with `cache`,
-# `sdl_version` and `mixer_version` set.
+# for this machine. Sourced after tools/packages.sh, with `cache` set.
+
+# The versions both cross builds take from Debian 12, the same as the native
+# build's packages.
+sdl_version=2.26.5
+mixer_version=2.6.2
+prefix=$cache/prefix
 
 # Debian's source packages of both libraries, unpacked into $cache/src.
 fetch_sources() {
