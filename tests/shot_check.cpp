@@ -1,7 +1,7 @@
 // Checks screenshots of the running intro (X window dumps from xwd, or PNG
 // files from a browser) against what the demo's own routines draw, and the
 // captured audio of a run.
-// Usage: shot_check title|credits|main|end SHOT.xwd
+// Usage: shot_check title|credits|main|end SHOT.xwd|SHOT.png
 //        (a screenshot of a larger display is first checked to be the exact
 //        nearest-neighbour scaling of a 1280 x 720 picture, which is checked)
 //        shot_check classify SHOT.xwd         (prints the scene shown)
