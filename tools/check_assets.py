@@ -351,9 +351,9 @@ def tone_db(x, fs, f):
     """RMS level in dBFS of the steady sine at f Hz, from one Hann-windowed
     transform of the whole signal (bins far narrower than the music's)."""
     w = np.hanning(len(x))
-    spec = np.abs(np.fft.rfft(x * w))
+    spectrum = np.abs(np.fft.rfft(x * w))
     k = int(round(f * len(x) / fs))
-    return 20 * np.log10(spec[k - 2:k + 3].max() * 2 / w.sum() / np.sqrt(2) + 1e-12)
+    return 20 * np.log10(spectrum[k - 2:k + 3].max() * 2 / w.sum() / np.sqrt(2) + 1e-12)
 
 
 def main():
