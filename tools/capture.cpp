@@ -7,6 +7,7 @@
 #include <png.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <csignal>
@@ -120,19 +121,77 @@ static int write_png_into(FILE* f, const std::string& name, const uint8_t* rgb) 
 }
 
 // The temporary file being written, so a stop signal can remove it before the
-// process ends.
+// process ends. Its name and temp_exists change only while the stop signals
+// are blocked, so a handler never sees a file on disk that is not recorded,
+// nor a record of one that is gone.
 static char temp_name[PATH_MAX + 16];
 static volatile sig_atomic_t temp_exists;
 
-static void remove_temp_file() {
-    if (temp_exists) unlink(temp_name);
-    temp_exists = 0;
+// Every signal that someone may send to end a process and whose default
+// action does (SIGKILL and SIGSTOP cannot be caught; SIGPIPE and SIGXFSZ are
+// turned into write errors instead).
+static const int stop_signals[] = {SIGINT,    SIGTERM, SIGHUP,  SIGQUIT, SIGUSR1, SIGUSR2,
+                                   SIGALRM,   SIGVTALRM, SIGPROF, SIGXCPU,
+#ifdef SIGPOLL
+                                   SIGPOLL,
+#endif
+#ifdef SIGPWR
+                                   SIGPWR,
+#endif
+};
+
+static sigset_t stop_signal_set() {
+    sigset_t set;
+    sigemptyset(&set);
+    for (int s : stop_signals) sigaddset(&set, s);
+    return set;
 }
 
+static void block_stop_signals(bool block) {
+    const sigset_t set = stop_signal_set();
+    sigprocmask(block ? SIG_BLOCK : SIG_UNBLOCK, &set, nullptr);
+}
+
+static void remove_temp_file() {
+    block_stop_signals(true);
+    if (temp_exists) unlink(temp_name);
+    temp_exists = 0;
+    block_stop_signals(false);
+}
+
+// Async-signal-safe: unlink, signal and raise only. The signal stays blocked
+// until the handler returns, and then ends the process with its own status.
 static void remove_temp_and_stop(int signal) {
-    remove_temp_file();
+    if (temp_exists) unlink(temp_name);
+    temp_exists = 0;
     std::signal(signal, SIG_DFL);
     raise(signal);
+}
+
+// A signal ignored when the tool started (nohup's SIGHUP, a background job's
+// SIGINT) stays ignored, as its starter asked.
+static void remove_temp_file_on_stop_signals() {
+    struct sigaction action {};
+    action.sa_handler = remove_temp_and_stop;
+    action.sa_mask = stop_signal_set();  // one stop at a time
+    for (int s : stop_signals) {
+        struct sigaction before {};
+        if (sigaction(s, nullptr, &before) == 0 && before.sa_handler == SIG_IGN) continue;
+        sigaction(s, &action, nullptr);
+    }
+}
+
+// A temporary name beside `target` that the file system takes: the target's
+// own name with ".tmpXXXXXX", its name shortened first when that would pass
+// the longest name a directory entry may have.
+static bool make_temp_name(const std::string& target) {
+    const size_t slash = target.rfind('/');
+    const size_t base = slash == std::string::npos ? 0 : slash + 1;
+    constexpr size_t suffix = sizeof ".tmpXXXXXX" - 1;
+    const size_t keep = std::min(target.size() - base, size_t(NAME_MAX) - suffix);
+    if (base + keep + suffix >= sizeof temp_name) return false;
+    std::snprintf(temp_name, sizeof temp_name, "%.*s.tmpXXXXXX", int(base + keep), target.c_str());
+    return true;
 }
 
 // Where a path leads through its symbolic links, whether or not the last
@@ -176,11 +235,13 @@ static int write_png(const std::string& path, const uint8_t* rgb) {
         // As a shell's > would: a file we may not write is not replaced.
         if (access(target.c_str(), W_OK) != 0) return cannot_write(path, errno);
     }
-    if (target.size() + 11 >= sizeof temp_name) return cannot_write(path, ENAMETOOLONG);
-    std::snprintf(temp_name, sizeof temp_name, "%s.tmpXXXXXX", target.c_str());
-    int fd = mkstemp(temp_name);
-    if (fd < 0) return cannot_write(path, errno);
-    temp_exists = 1;
+    block_stop_signals(true);
+    const bool named = make_temp_name(target);
+    const int fd = named ? mkstemp(temp_name) : -1;
+    const int open_error = named ? errno : ENAMETOOLONG;
+    temp_exists = fd >= 0;
+    block_stop_signals(false);
+    if (fd < 0) return cannot_write(path, open_error);
     FILE* f = fdopen(fd, "wb");
     if (!f) {
         close(fd);
@@ -198,9 +259,12 @@ static int write_png(const std::string& path, const uint8_t* rgb) {
         umask(mask);
         ok = chmod(temp_name, 0666 & ~mask) == 0;
     }
-    if (ok && std::rename(temp_name, target.c_str()) == 0) {
-        temp_exists = 0;
-        return 0;
+    if (ok) {
+        block_stop_signals(true);
+        const bool renamed = std::rename(temp_name, target.c_str()) == 0;
+        if (renamed) temp_exists = 0;
+        block_stop_signals(false);
+        if (renamed) return 0;
     }
     remove_temp_file();
     return ok ? fail("cannot write", path.c_str()) : cannot_write(path, write_error ? write_error : EIO);
@@ -284,7 +348,7 @@ int main(int argc, char** argv) {
     // stop takes the temporary file with it.
     std::signal(SIGPIPE, SIG_IGN);
     std::signal(SIGXFSZ, SIG_IGN);
-    for (int stop : {SIGINT, SIGTERM, SIGHUP}) std::signal(stop, remove_temp_and_stop);
+    remove_temp_file_on_stop_signals();
     std::string out;
     std::vector<const char*> args;
     bool video = false;

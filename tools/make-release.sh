@@ -29,9 +29,13 @@ load_facts "$linux_build"
 bash tools/build-windows.sh >/dev/null
 bash tools/build-web.sh >/dev/null
 
-work=$(mktemp -d)
+# The work folder is named and its removal set up before it exists, so a
+# stop at any moment leaves nothing behind.
+work=$linux_build/.make-release.$$
 xvfb_pid=
 trap '[ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null; rm -rf "$work"' EXIT
+rm -rf "$work"
+mkdir -p "$work"
 
 # The info text, for PLATFORM (linux, windows or web).
 info_text() {

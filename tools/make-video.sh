@@ -43,9 +43,13 @@ fi
 # Always brought up to date; a no-op when nothing changed.
 cmake --build "$BUILD" -j2 --target tapehiss-capture >/dev/null
 
-mkdir -p "$OUT"
-TMP=$(mktemp -d "$OUT/.make-video.XXXXXX")
+# The work folder is named and its removal set up before it exists, so a
+# stop at any moment leaves nothing behind (a stale one of a killed run with
+# the same number is ours to clear).
+TMP=$OUT/.make-video.$$
 trap 'rm -rf "$TMP"' EXIT
+rm -rf "$TMP"
+mkdir -p "$TMP"
 
 if [ -n "$TWO_PASS" ]; then
   echo "encoding the picture, first pass..." >&2

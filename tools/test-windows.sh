@@ -46,17 +46,12 @@ wine_prefix_ready
 # found"). That is Wine's, not the intro's: on that one message, the Wine
 # server is restarted and the intro started once more, saying so.
 start_under_wine() {
-  local try start
+  local try
   for try in 1 2; do
     start_intro
-    start=$SECONDS
     # Wine's own start-up comes first: give the title longer than on Linux.
-    while [ $((SECONDS - start)) -lt 90 ] && kill -0 "$APP_PID" 2>/dev/null; do
-      xwd -root -silent >"$WORK/wait.xwd" 2>/dev/null || true
-      [ "$("$CHECK" classify "$WORK/wait.xwd" 2>/dev/null || true)" = title ] && return 0
-      sleep 0.2
-    done
-    kill -0 "$APP_PID" 2>/dev/null && return 0  # walk_scenes names what it sees
+    scene_shown title 90 && return 0
+    kill -0 "$APP_PID" 2>/dev/null && fail "waited 90 s for the title, last saw '$SEEN'"
     wait_intro
     if [ "$try" = 1 ] && grep -q "SDL_CreateWindow failed on SDL's 'windows' video driver" "$WORK/stderr.log"; then
       echo "Wine gave no window ($(own_stderr)); restarting the Wine server and the intro once"

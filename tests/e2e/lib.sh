@@ -55,17 +55,30 @@ fail() {
   exit 1
 }
 
-# wait_for_scene NAME [SECONDS]: polls screenshots until the intro shows NAME
-# (title, credits, main, end, black); fails after SECONDS (default 20).
-wait_for_scene() {
-  local want=$1 limit=${2:-20} start=$SECONDS seen=
+# scene_shown NAME [SECONDS]: polls screenshots until the intro shows NAME
+# (title, credits, main, end, black); fails (status 1) as soon as the intro
+# has ended, or after SECONDS (default 20). What it saw last is in SEEN.
+scene_shown() {
+  local want=$1 limit=${2:-20} start=$SECONDS
+  SEEN=
   while [ $((SECONDS - start)) -lt "$limit" ]; do
     xwd -root -silent >"$WORK/wait.xwd" 2>/dev/null || true
-    seen=$("$CHECK" classify "$WORK/wait.xwd" 2>/dev/null || true)
-    [ "$seen" = "$want" ] && return 0
+    SEEN=$("$CHECK" classify "$WORK/wait.xwd" 2>/dev/null || true)
+    [ "$SEEN" = "$want" ] && return 0
+    [ -z "$APP_PID" ] || kill -0 "$APP_PID" 2>/dev/null || return 1
     sleep 0.1
   done
-  fail "waited $limit s for the $want scene, last saw '$seen'"
+  return 1
+}
+
+# wait_for_scene NAME [SECONDS]: scene_shown, or the test fails saying why.
+wait_for_scene() {
+  scene_shown "$@" && return 0
+  if [ -n "$APP_PID" ] && ! kill -0 "$APP_PID" 2>/dev/null; then
+    wait_intro
+    fail "the intro ended (status $RC) while the test waited for the $1 scene, last saw '$SEEN'"
+  fi
+  fail "waited ${2:-20} s for the $1 scene, last saw '$SEEN'"
 }
 
 # checked_shot CHECK NAME: a shot that passes `shot_check CHECK` (title,

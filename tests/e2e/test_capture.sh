@@ -180,17 +180,40 @@ rc=$("$CAP" --out - title 2>"$WORK/err.txt" | head -c0; echo "${PIPESTATUS[0]}")
 rc=0
 (ulimit -f 50; exec "$CAP" --out "$WORK/big.png" title) 2>"$WORK/err.txt" || rc=$?
 [ "$rc" = 2 ] && [ "$(grep -c . "$WORK/err.txt")" = 1 ] || fail "a file-size limit: status $rc: $(cat "$WORK/err.txt")"
-for try in $(seq 20); do
-  "$CAP" --out "$WORK/stopped.png" credits 2>/dev/null &
-  pid=$!
-  while kill -0 "$pid" 2>/dev/null && ! compgen -G "$WORK/stopped.png.tmp*" >/dev/null; do :; done
-  kill -INT "$pid" 2>/dev/null && caught=$try
-  wait "$pid" 2>/dev/null || true
-  [ -n "${caught:-}" ] && break
+# Every stop signal, caught while the file is being written, ends the tool
+# with its own status and takes the temporary file with it. (A background
+# job of a script starts with SIGINT and SIGQUIT ignored, which the tool
+# keeps: here it starts as from a terminal.)
+for sig in INT TERM HUP QUIT USR1 ALRM; do
+  caught=
+  for try in $(seq 20); do
+    env --default-signal "$CAP" --out "$WORK/stopped.png" credits 2>/dev/null &
+    pid=$!
+    while kill -0 "$pid" 2>/dev/null && ! compgen -G "$WORK/stopped.png.tmp*" >/dev/null; do :; done
+    kill -"$sig" "$pid" 2>/dev/null && caught=$try
+    rc=0
+    wait "$pid" 2>/dev/null || rc=$?
+    [ -z "$caught" ] || break
+  done
+  [ -n "$caught" ] || fail "SIG$sig: never caught the capture while it wrote"
+  [ "$rc" = $((128 + $(kill -l "$sig"))) ] || fail "SIG$sig: status $rc"
+  leftovers=$(compgen -G "$WORK/*.tmp*" || true)
+  [ -z "$leftovers" ] || fail "SIG$sig: temporary files left behind: $leftovers"
+  rm -f "$WORK/stopped.png" "$WORK"/*.tmp*
 done
-[ -n "${caught:-}" ] || fail "never caught the capture while it wrote"
-leftovers=$(compgen -G "$WORK/*.tmp*" || true)
-[ -z "$leftovers" ] || fail "temporary files left behind: $leftovers"
+# A signal ignored by whoever started it (nohup) does not stop it.
+env --ignore-signal=HUP "$CAP" --out "$WORK/nohup.png" credits 2>/dev/null &
+pid=$!
+while kill -0 "$pid" 2>/dev/null && ! compgen -G "$WORK/nohup.png.tmp*" >/dev/null; do :; done
+kill -HUP "$pid" 2>/dev/null || true
+rc=0
+wait "$pid" || rc=$?
+[ "$rc" = 0 ] && png_check "$WORK/nohup.png" notblack || fail "an ignored SIGHUP stopped the capture (status $rc)"
+# A name as long as a directory entry may be is written (its temporary name
+# is shortened to fit).
+long=$(printf 'n%.0s' $(seq 251)).png
+"$CAP" --out "$WORK/$long" title 2>"$WORK/err.txt" && png_check "$WORK/$long" title ||
+  fail "a 255-byte name: $(cat "$WORK/err.txt")"
 
 # The video stream starts with the title picture and announces the music start.
 FRAME=$((FACT_SCREEN_W * FACT_SCREEN_H * 3))

@@ -34,6 +34,9 @@ stop_in() {
   wait_intro
   local took=$(($(ms) - t0))
   echo "$scene: SIG$signal ended the run in $took ms with status $RC"
+  # The opening gives up after its limit with a line: none, so it was still
+  # opening when the signal came.
+  [ "$scene" != opening ] || [ -z "$(own_stderr)" ] || fail "the sound was no longer opening: $(own_stderr)"
   [ "$RC" = "$want" ] || fail "SIG$signal in the $scene phase: status $RC, expected $want"
   [ "$took" -le 100 ] || fail "SIG$signal in the $scene phase took $took ms"
 }
