@@ -2,14 +2,14 @@
 // another size or pixel format: the scaled copy runs once per frame and must
 // stay well inside the 13 ms pace. The floor beside each size is the memory
 // traffic alone: every destination row written once from a cached row.
-#include "screen/surface.h"
+#include "platform/video_screen.h"
 #include <benchmark/benchmark.h>
 #include <cstring>
 #include <vector>
 
 static void present_to(benchmark::State& state, int w, int h, uint32_t format) {
     SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormat(0, w, h, 32, format);
-    if (!surface || attach_screen_area(surface, w, h)) {
+    if (!surface || attach_screen_to_surface(surface, SDL_Rect{0, 0, w, h})) {
         state.SkipWithError("expected a surface that needs our own buffer");
         return;
     }

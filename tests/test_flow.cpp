@@ -2,7 +2,8 @@
 // the null driver's virtual clock, with events pushed onto SDL's queue.
 #include "effects/plasma.h"
 #include "flow/demo.h"
-#include "platform/platform_null.h"
+#include "platform/platform.h"
+#include "platform/system_null.h"
 #include <SDL.h>
 #include "text/scroller.h"
 #include <csignal>

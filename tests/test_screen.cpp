@@ -2,7 +2,7 @@
 // buffer of our own when the window surface has another layout.
 #include "assets.h"
 #include "screen/scale.h"
-#include "screen/surface.h"
+#include "platform/video_screen.h"
 #include "testkit.h"
 #include <cstdlib>
 #include <cstring>
@@ -25,7 +25,7 @@ TEST(PictureCopies, ClearPaintsEveryPixelTheSurfaceBlack) {
     for (uint32_t format : {SDL_PIXELFORMAT_RGB888, SDL_PIXELFORMAT_ARGB8888}) {
         std::vector<uint8_t> memory(SCREEN_BYTES, 0xA7);
         SDL_Surface* s = SDL_CreateRGBSurfaceWithFormatFrom(memory.data(), SCREEN_W, SCREEN_H, 32, SCREEN_PITCH, format);
-        ASSERT_TRUE(attach_screen_area(s, SCREEN_W, SCREEN_H));
+        ASSERT_TRUE(attach_screen_to_surface(s, SDL_Rect{0, 0, SCREEN_W, SCREEN_H}));
         clear_screen();
         const uint32_t black = SDL_MapRGB(s->format, 0, 0, 0);
         for (int y = 0; y < SCREEN_H; ++y)
@@ -66,7 +66,7 @@ TEST(ScreenLayout, OnlyTheExactLayoutIsDrawnIntoDirectly) {
         SDL_Surface* s = SDL_CreateRGBSurfaceWithFormatFrom(memory.data(), c.w, c.h, 32, c.pitch, c.format);
         ASSERT_NE(s, nullptr) << SDL_GetError();
         EXPECT_EQ(surface_has_screen_layout(s), c.direct) << c.w << "x" << c.h << " pitch " << c.pitch;
-        EXPECT_EQ(attach_screen_area(s, c.w, c.h), c.direct);
+        EXPECT_EQ(attach_screen_to_surface(s, SDL_Rect{0, 0, c.w, c.h}), c.direct);
         EXPECT_EQ(screen_pixels == memory.data(), c.direct);
         SDL_FreeSurface(s);
     }
@@ -74,7 +74,7 @@ TEST(ScreenLayout, OnlyTheExactLayoutIsDrawnIntoDirectly) {
 
 TEST(ScreenLayout, LetterboxKeepsTheAspectAndCentres) {
     auto rect = [](int w, int h) {
-        SDL_Rect r = letterbox_rect(w, h);
+        const screen_rect r = letterbox_rect(w, h);
         return std::vector<int>{r.x, r.y, r.w, r.h};
     };
     EXPECT_EQ(rect(1280, 720), (std::vector<int>{0, 0, 1280, 720}));
@@ -105,7 +105,7 @@ struct Presented {
 
 TEST(ScreenLayout, OwnBufferIsScaledCentredWithBlackAround) {
     Presented small(1024, 768, SDL_PIXELFORMAT_RGB888);
-    ASSERT_FALSE(attach_screen_area(small.surface, 1024, 768));
+    ASSERT_FALSE(attach_screen_to_surface(small.surface, SDL_Rect{0, 0, 1024, 768}));
     // Left half red, right half green, in our buffer's byte order.
     for (int y = 0; y < SCREEN_H; ++y)
         for (int x = 0; x < SCREEN_W; ++x) {
@@ -123,7 +123,7 @@ TEST(ScreenLayout, OwnBufferIsScaledCentredWithBlackAround) {
 
     // Another byte order: the colours still come out right.
     Presented large(1920, 1080, SDL_PIXELFORMAT_BGR888);
-    ASSERT_FALSE(attach_screen_area(large.surface, 1920, 1080));
+    ASSERT_FALSE(attach_screen_to_surface(large.surface, SDL_Rect{0, 0, 1920, 1080}));
     copy_title_picture();
     present_screen();
     for (int y : {0, 400, 1079})
@@ -152,7 +152,7 @@ TEST(ScreenLayout, OwnBufferIsScaledCentredWithBlackAround) {
     statm >> pages;
     tight.rlim_cur = rlim_t(pages * size_t(sysconf(_SC_PAGESIZE)) + (size_t(1) << 20));
     setrlimit(RLIMIT_AS, &tight);
-    attach_screen_area(shown.surface, 1920, 1080);
+    attach_screen_to_surface(shown.surface, SDL_Rect{0, 0, 1920, 1080});
     copy_title_picture();
     present_screen();
     std::exit(shown.rgb(960, 540) == std::vector<int>(3, 0) ? 0 : 3);
@@ -200,7 +200,7 @@ TEST(ScreenLayout, OffscreenDriverWindowIsDrawnIntoDirectly) {
     SDL_Window* window = SDL_CreateWindow("test", 0, 0, SCREEN_W, SCREEN_H, SDL_WINDOW_FULLSCREEN | SDL_WINDOW_SHOWN);
     ASSERT_NE(window, nullptr) << SDL_GetError();
     ASSERT_TRUE(attach_window_screen(window));
-    EXPECT_TRUE(screen_drawn_direct);
+    EXPECT_TRUE(video_draws_direct());
     EXPECT_EQ(screen_pixels, SDL_GetWindowSurface(window)->pixels);
     detach_window_screen();
     SDL_Quit();
@@ -218,7 +218,7 @@ TEST(ScreenLayout, DummyDriverWindowShowsTheTitleLetterboxed) {
     ASSERT_EQ(surface->w, 1024);
     ASSERT_EQ(surface->h, 768);
     ASSERT_TRUE(attach_window_screen(window));
-    EXPECT_FALSE(screen_drawn_direct);
+    EXPECT_FALSE(video_draws_direct());
     copy_title_picture();
     present_screen();
     auto rgb = [&](int x, int y) {

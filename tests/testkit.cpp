@@ -1,4 +1,6 @@
 #include "testkit.h"
+#include "music/music.h"
+#include "platform/system_null.h"
 #include "screen/screen.h"
 #include <cstddef>
 #include <cstring>
@@ -29,4 +31,14 @@ uint64_t hash_bytes(const uint8_t* bytes, size_t n) {
     uint64_t h = 1469598103934665603ull;
     for (size_t i = 0; i < n; ++i) h = (h ^ bytes[i]) * 1099511628211ull;
     return h;
+}
+
+bool music_playing_at(int64_t from_us, int64_t to_us) {
+    constexpr int64_t step = 500000;
+    for (int64_t t = from_us; t < to_us; t += step) {
+        null_clock_set(t, 0);
+        music_playing();
+    }
+    null_clock_set(to_us, 0);
+    return music_playing();
 }

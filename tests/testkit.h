@@ -17,3 +17,8 @@ uint32_t screen_word(int x, int y);
 
 // FNV-1a hash of n bytes, for compact whole-buffer comparisons.
 uint64_t hash_bytes(const uint8_t* bytes, size_t n);
+
+// Moves the null driver's clock on from `from_us` to `to_us` in steps the
+// tune's own clock counts in full (a longer gap counts as a pause), asking
+// music_playing at each; its last answer.
+bool music_playing_at(int64_t from_us, int64_t to_us);

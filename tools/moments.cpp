@@ -6,7 +6,7 @@
 #include "effects/plasma.h"
 #include "endscreen/endscreen.h"
 #include "flow/demo.h"
-#include "platform/platform_null.h"
+#include "platform/system_null.h"
 #include "screen/screen.h"
 #include "text/font.h"
 #include "text/scroller.h"

@@ -24,10 +24,10 @@ constexpr const char* credits_lines[CREDITS_LINE_COUNT] = {
 };
 constexpr int credits_line_y[CREDITS_LINE_COUNT] = {500, 529, 558, 587, 616};
 
-// Runs the intro; 0 on every normal path, 1 when there is no display, when SDL
-// cannot give a window or surface, or when start-up memory cannot be had. A
-// stop signal ends the process from inside, as the signal would.
-int demo_main();
+// demo_main (platform.h: the driver's main calls it) runs the intro: 0 on
+// every normal path, 1 when there is no display, when no window can be shown,
+// or when start-up memory cannot be had. A stop signal ends the process from
+// inside, as the signal would.
 
 // Builds every table before the window opens: resets plasma_tick and
 // scroll_pos, then the scroll strip, logo_frames, palette, field and phase.

@@ -2,6 +2,6 @@
 // after 30 seconds) or a key is pressed.
 #pragma once
 
-// Runs the end screen on the attached window; shuts SDL down before it
+// Runs the end screen on the window; shuts the platform down before it
 // returns 0.
 int run_end_screen();

@@ -1,17 +1,20 @@
-// The event queue as the scenes see it: only a key press acts.
+// The events as the scenes see them: only a key press acts, and a stop
+// request or a lost display ends the run.
 #pragma once
-#include <cstdint>
 
-// What one look at the events found; flags, several may be set.
-enum event_news : uint32_t {
-    EVENTS_NONE = 0,
-    EVENTS_KEY = 1,      // a key was pressed
-    EVENTS_STOP = 2,     // a stop signal asked the run to end
-    EVENTS_RESIZED = 4,  // the window changed size: its surface is a new one
-    EVENTS_EXPOSED = 8,  // the window was uncovered and needs its picture back
-    EVENTS_DISPLAY_LOST = 16,  // the display connection broke: the run must end
+// What one look at the events found.
+struct events_seen {
+    bool key_pressed;
+    bool display_lost;  // the display connection broke: the run must end
+    int stop_signal;    // the signal that asked the run to end, 0 when none did
 };
 
-// Takes every event queued at this moment and says what they asked for; the
-// rest (window-close requests included) are dropped. Changes nothing else.
-uint32_t look_at_events();
+// Takes the events queued at this moment, up to and including the first key
+// press (the video driver keeps the window's picture right meanwhile), and
+// whether a stop was requested.
+events_seen look_at_events();
+
+// Ends the run when the look asked for it: a stop signal ends it as the
+// signal would (a shell sees 128 + signal), a lost display with one line and
+// status 1. Returns otherwise.
+void end_run_if_asked(const events_seen& seen);

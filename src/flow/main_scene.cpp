@@ -4,12 +4,11 @@
 #include "effects/logo.h"
 #include "effects/plasma.h"
 #include "flow/demo.h"
-#include "flow/scene_events.h"
+#include "flow/events.h"
 #include "flow/timing.h"
 #include "music/music.h"
 #include "platform/platform.h"
 #include "screen/screen.h"
-#include "screen/surface.h"
 #include "text/scroller.h"
 
 void step_logo_animation(int32_t* logo_frame_pos, int32_t* logo_direction) {
@@ -31,7 +30,9 @@ main_loop_exit main_loop_exit_test(const clock_time* scene_start) {
     clock_time now;
     get_clock_time(&now);
     if (seconds_exceeded(scene_start, &now, MAIN_SCENE_SECONDS)) return MAIN_LOOP_TO_END_SCREEN;
-    if (scene_key_pressed()) return MAIN_LOOP_TO_END_SCREEN;
+    const events_seen seen = look_at_events();
+    end_run_if_asked(seen);
+    if (seen.key_pressed) return MAIN_LOOP_TO_END_SCREEN;
     if (!music_playing()) return MAIN_LOOP_QUIT;
     return MAIN_LOOP_CONTINUE;
 }
@@ -39,19 +40,18 @@ main_loop_exit main_loop_exit_test(const clock_time* scene_start) {
 bool run_main_scene(const clock_time* scene_start) {
     start_music();
     clear_screen();
-    present_screen();
-
+    video_present();
     uint32_t last_frame_ticks = platform_ticks();
     int32_t logo_direction = +1;
     int32_t logo_frame_pos = 0;
     for (;;) {
         wait_for_next_frame(&last_frame_ticks);
-        present_screen();  // shows what the previous pass drew
+        video_present();  // shows what the previous pass drew
         draw_main_pass(&logo_frame_pos, &logo_direction);
         switch (main_loop_exit_test(scene_start)) {
             case MAIN_LOOP_CONTINUE: break;
             case MAIN_LOOP_TO_END_SCREEN: return true;
-            case MAIN_LOOP_QUIT: quit_sdl(); return false;
+            case MAIN_LOOP_QUIT: platform_shut_down(); return false;
         }
     }
 }

@@ -1,6 +1,6 @@
 // Clocks, waits and frame pacing.
 #include "flow/timing.h"
-#include "flow/scene_events.h"
+#include "flow/events.h"
 #include "platform/platform.h"
 
 void get_clock_time(clock_time* out) {
@@ -26,7 +26,9 @@ void wait_seconds_or_key(const clock_time* scene_start, int32_t limit_seconds) {
     for (;;) {
         // The events come first, so a key already queued ends the wait before
         // the clock is read.
-        if (scene_key_pressed()) return;
+        const events_seen seen = look_at_events();
+        end_run_if_asked(seen);
+        if (seen.key_pressed) return;
         clock_time now;
         get_clock_time(&now);
         if (seconds_exceeded(scene_start, &now, limit_seconds)) return;

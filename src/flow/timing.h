@@ -25,9 +25,10 @@ void get_clock_time(clock_time* out);
 // is 56 ms); a stop request cuts it short.
 void sleep_us(uint32_t us);
 
-// Looks at the events (a key press ends the wait), then ends the wait once the
-// whole seconds since scene_start exceed limit_seconds; naps in between, never
-// past the next whole second.
+// Looks at the events (a key press ends the wait; a stop request or a lost
+// display ends the run), then ends the wait once the whole seconds since
+// scene_start exceed limit_seconds; naps in between, never past the next
+// whole second.
 void wait_seconds_or_key(const clock_time* scene_start, int32_t limit_seconds);
 
 // Naps until at least FRAME_MS ticks have passed since *last_frame_ticks

@@ -1,14 +1,23 @@
-// The thin platform layer: the clock, sleeping, the tick counter, the event
-// queue and the requests to stop that arrive as signals. The real driver
-// is platform_sdl.cpp (ticks, events) with platform_posix.cpp (clock, sleeps,
-// signals); platform_null.cpp runs the same calls on a virtual clock for tests
-// and offline rendering.
+// The one line between the show and the machine it runs on. The scenes ask
+// the system for its clock, naps and stop requests, the video for a window,
+// its events and the showing of the screen, and the sound for the tune.
+// Nothing above this line knows SDL, X11, Wayland, POSIX, Windows or a web
+// page.
+//
+// Behind it sit SDL's video and sound (video_sdl.cpp, sound_sdl.cpp) over one
+// system half: system_posix.cpp, system_win.cpp or system_web.cpp with the
+// window system's ways (window_system.cpp); or, for tests and offline tools,
+// the null system (system_null.cpp), a virtual clock beside SDL's offscreen
+// and dummy drivers.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 
-union SDL_Event;
-struct SDL_Rect;
-struct SDL_Window;
+// The show's entry, which the driver's main calls once; its result is the
+// process's exit status.
+int demo_main();
+
+// --- system ------------------------------------------------------------------
 
 // Makes the process safe to run however it was started: the standard streams
 // are open (a closed one points at the null device, so no other file takes
@@ -25,6 +34,9 @@ int64_t platform_clock_us();
 // millisecond where the system can); returns early when a stop is requested.
 void platform_nap_us(uint32_t microseconds);
 
+// Milliseconds on the main loop's tick counter, wrapping at 2^32.
+uint32_t platform_ticks();
+
 // Asks the system to wake the calling thread promptly and precisely from its
 // naps (the frame pacing relies on it when other programs keep the processors
 // busy); a request only, nothing fails without it.
@@ -35,60 +47,79 @@ void platform_request_prompt_wakeups();
 // moment; elsewhere nothing happens.
 void platform_startup_progress(int done, int total);
 
-// Milliseconds since SDL was initialised, wrapping at 2^32.
-uint32_t platform_ticks();
-
-// Moves what the window system has sent onto the event queue.
-void platform_pump_events();
-
-// Takes up to `max` events off the queue, oldest first, without pumping, and
-// returns how many: after one pump, only what was queued at that moment.
-int platform_take_events(SDL_Event* events, int max);
-
-// The part of the window's drawing area (drawable_w x drawable_h pixels, its
-// surface or its renderer's output) that the screen really shows, in the
-// area's own coordinates: a window that its display did not make full screen
-// shows only its own size, and one hanging over the screen's edges (no window
-// manager to place it) only the part on the screen. The whole area where the
-// window system says nothing else.
-void platform_window_shown_area(SDL_Window* window, int drawable_w, int drawable_h, SDL_Rect* area);
-
-// Makes the full-screen window cover its screen where the window system left
-// it otherwise: a window manager that started after the window is asked to
-// make it full screen; without one, the window (which an X server leaves at
-// its own size, centred, even hanging over the edges of a smaller screen) is
-// moved and sized to cover the screen exactly.
-void platform_fit_window(SDL_Window* window);
-
-// While SDL looks for a display (true), what the libraries it tries print
-// is kept off standard error; false lets it through again. When no display
-// is found, one line of ours says what was tried.
-void platform_quiet_probing(bool quiet);
-
-// Why the X display `name` (the value of DISPLAY) could not be opened, as a
-// phrase: too many open files, no X server there, or one that refused us.
-const char* platform_x_display_trouble(const char* name);
-
-// From here on, the end of the window's display connection (the display
-// server or compositor ended or crashed) ends the run with
-// platform_end_display_lost, wherever it is noticed.
-void platform_watch_display(SDL_Window* window);
-
-// True once the display connection watched has broken and the run must end.
-bool platform_display_lost();
-
-// Says in one line that the display connection was lost and ends the
-// process with status 1 (the tune ends with it); nothing is asked of the
-// display, which is gone.
-[[noreturn]] void platform_end_display_lost();
-
 // From here on, an interrupt, termination or hang-up only asks the run to end
-// (platform_quit_signal); before this call they end the process at once.
+// (platform_stop_signal); before this call they end the process at once.
 void platform_watch_signals();
 
 // The signal that asked the run to end, 0 while none has.
-int platform_quit_signal();
+int platform_stop_signal();
 
-// Ends the process as `signal` would have ended it (status 128 + signal for a
-// shell); called after SDL_Quit has put the display back.
-void platform_end_by_signal(int signal);
+// --- video -------------------------------------------------------------------
+
+// Starts the video side before anything else is built, so a machine without a
+// display is told so at once. 0 when a display was found, else the exit
+// status, after one line that says what was tried and why it failed.
+int video_start();
+
+// The full-screen window with the screen attached to it: from here on
+// screen_pixels points where drawing goes. 0, or the exit status after one
+// line naming what failed (SDL is shut down then).
+int video_open_window();
+
+// Shows the screen as it is now.
+void video_present();
+
+// What the window system's events said to the show; flags.
+enum video_news : uint32_t {
+    VIDEO_NOTHING = 0,
+    VIDEO_KEY = 1,           // a key was pressed
+    VIDEO_DISPLAY_LOST = 2,  // the display connection broke: the run must end
+};
+
+// Takes the events queued at this moment, up to and including the first key
+// press (a key behind it is left for the next call, so every press counts).
+// A window that changed size, moved or was uncovered gets the current picture
+// again; window-close requests and every other event are dropped.
+uint32_t video_take_events();
+
+// Says in one line that the display connection was lost and ends the process
+// with status 1; nothing is asked of the display, which is gone.
+[[noreturn]] void video_end_display_lost();
+
+// --- sound -------------------------------------------------------------------
+
+// How long the sound output may take to open, in real time (a bound on the
+// system, not a scene's length).
+constexpr uint32_t SOUND_OPEN_LIMIT_MS = 2000;
+
+// Opens the sound output within SOUND_OPEN_LIMIT_MS. False when it failed,
+// took longer or a stop was requested meanwhile; sound_trouble says why. An
+// output that opens later stays silent.
+bool sound_open();
+
+// Loads the tune from `bytes` in place (no copy) and starts it once at
+// `volume` (of 128). False when it will not load or play; sound_trouble says
+// why.
+bool sound_play(const uint8_t* bytes, size_t size, int volume);
+
+// Why the last sound_open or sound_play failed.
+const char* sound_trouble();
+
+// True while the mixer says the tune plays (a stalled device keeps saying so).
+bool sound_playing();
+
+// Fades the tune out over `ms`; a repeated request continues the fade under
+// way.
+void sound_fade_out(int ms);
+
+// --- the end -----------------------------------------------------------------
+
+// Lets the window go and shuts SDL down. A sound device that has stopped
+// taking samples, or is still opening, is not waited for: it is left to the
+// kernel, which closes it with the process.
+void platform_shut_down();
+
+// Ends the process as `signal` would have ended it (a shell sees 128 +
+// signal), once the window has been let go. Waits for nothing: the sound ends
+// with the process.
+[[noreturn]] void platform_end_on_signal(int signal);

@@ -1,8 +1,10 @@
-// Real platform driver, what SDL does not say about the window system: the
-// part of the screen an X window really covers, the end of the display
-// connection (X11 and Wayland), and why no display could be opened. The X11
-// and Wayland calls are looked up at run time in the libraries SDL itself
-// loaded, so the intro links no window-system library of its own.
+// Real driver, what SDL does not say about the window system: the part of the
+// screen an X window really covers, the end of the display connection (X11
+// and Wayland), and why no display could be opened; and SDL's event queue,
+// which the null driver fills itself. The X11 and Wayland calls are looked up
+// at run time in the libraries SDL itself loaded, so the intro links no
+// window-system library of its own.
+#include "platform/driver.h"
 #include "platform/platform.h"
 #include <SDL.h>
 #include <SDL_syswm.h>
@@ -22,6 +24,13 @@
 #define TAPEHISS_POSIX_FILES 1
 #endif
 
+void platform_pump_events() { SDL_PumpEvents(); }
+
+int platform_take_events(SDL_Event* events, int max, bool peek) {
+    const int taken = SDL_PeepEvents(events, max, peek ? SDL_PEEKEVENT : SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT);
+    return taken < 0 ? 0 : taken;
+}
+
 // A function of a library SDL has loaded (or that is there to load), null
 // when it cannot be had.
 template <class Fn>
@@ -38,6 +47,9 @@ static SDL_SysWMinfo window_info(SDL_Window* window) {
 }
 
 #ifdef TAPEHISS_ASK_X11
+// Xlib itself, which SDL's X11 driver has loaded.
+static const char* const X11_LIBRARY = "libX11.so.6";
+
 // The window's rectangle on its screen and the screen's size: without a window
 // manager an X server leaves a "full-screen" window at the size and place it
 // was made (partly off a small screen), while SDL draws for the display's size.
@@ -46,8 +58,8 @@ static bool x11_window_on_screen(SDL_Window* window, SDL_Rect* placed, int* scre
     if (info.subsystem != SDL_SYSWM_X11) return false;
     using attributes_fn = int (*)(Display*, Window, XWindowAttributes*);
     using translate_fn = int (*)(Display*, Window, Window, int, int, int*, int*, Window*);
-    static const auto get_attributes = library_function<attributes_fn>("libX11.so.6", "XGetWindowAttributes");
-    static const auto translate = library_function<translate_fn>("libX11.so.6", "XTranslateCoordinates");
+    static const auto get_attributes = library_function<attributes_fn>(X11_LIBRARY, "XGetWindowAttributes");
+    static const auto translate = library_function<translate_fn>(X11_LIBRARY, "XTranslateCoordinates");
     if (!get_attributes || !translate) return false;
     Display* display = info.info.x11.display;
     XWindowAttributes own, root;
@@ -88,9 +100,9 @@ static bool x11_managed_but_not_full_screen(Display* display, Window window, Win
     using property_fn = int (*)(Display*, Window, Atom, long, long, int, Atom, Atom*, int*, unsigned long*,
                                 unsigned long*, unsigned char**);
     using free_fn = int (*)(void*);
-    static const auto intern = library_function<intern_fn>("libX11.so.6", "XInternAtom");
-    static const auto get_property = library_function<property_fn>("libX11.so.6", "XGetWindowProperty");
-    static const auto x_free = library_function<free_fn>("libX11.so.6", "XFree");
+    static const auto intern = library_function<intern_fn>(X11_LIBRARY, "XInternAtom");
+    static const auto get_property = library_function<property_fn>(X11_LIBRARY, "XGetWindowProperty");
+    static const auto x_free = library_function<free_fn>(X11_LIBRARY, "XFree");
     if (!intern || !get_property || !x_free) return false;
     // The atoms of one property: how many there are, and whether `wanted` is among them.
     auto atoms = [&](Window of, const char* property, Atom type, Atom wanted, bool* found) {
@@ -122,10 +134,10 @@ void platform_fit_window(SDL_Window* window) {
     using send_fn = int (*)(Display*, Window, int, long, XEvent*);
     using move_resize_fn = int (*)(Display*, Window, int, int, unsigned, unsigned);
     using sync_fn = int (*)(Display*, int);
-    static const auto intern = library_function<intern_fn>("libX11.so.6", "XInternAtom");
-    static const auto send = library_function<send_fn>("libX11.so.6", "XSendEvent");
-    static const auto move_resize = library_function<move_resize_fn>("libX11.so.6", "XMoveResizeWindow");
-    static const auto sync = library_function<sync_fn>("libX11.so.6", "XSync");
+    static const auto intern = library_function<intern_fn>(X11_LIBRARY, "XInternAtom");
+    static const auto send = library_function<send_fn>(X11_LIBRARY, "XSendEvent");
+    static const auto move_resize = library_function<move_resize_fn>(X11_LIBRARY, "XMoveResizeWindow");
+    static const auto sync = library_function<sync_fn>(X11_LIBRARY, "XSync");
     if (!intern || !send || !move_resize || !sync) return;
     const SDL_SysWMinfo info = window_info(window);
     Display* display = info.info.x11.display;
@@ -245,7 +257,7 @@ static SDL_SysWMinfo watched;
 #ifdef TAPEHISS_ASK_X11
 // Xlib calls this when the connection to the X server breaks, and ends the
 // process if it returns: it must not return, nor ask the server anything.
-static int on_x_connection_lost(Display*) { platform_end_display_lost(); }
+static int on_x_connection_lost(Display*) { video_end_display_lost(); }
 
 // An X error. Left to SDL's own handler, it would end the process with Xlib's
 // lines after trying to put the display mode back (which blocks for ever when
@@ -262,8 +274,8 @@ void platform_watch_display(SDL_Window* window) {
         using error_handler_fn = int (*)(Display*, XErrorEvent*);
         using set_io_fn = io_handler_fn (*)(io_handler_fn);
         using set_error_fn = error_handler_fn (*)(error_handler_fn);
-        const auto set_io = library_function<set_io_fn>("libX11.so.6", "XSetIOErrorHandler");
-        const auto set_error = library_function<set_error_fn>("libX11.so.6", "XSetErrorHandler");
+        const auto set_io = library_function<set_io_fn>(X11_LIBRARY, "XSetIOErrorHandler");
+        const auto set_error = library_function<set_error_fn>(X11_LIBRARY, "XSetErrorHandler");
         if (set_io) set_io(on_x_connection_lost);
         if (set_error) set_error(on_x_error);
     }
@@ -281,10 +293,4 @@ bool platform_display_lost() {
     }
 #endif
     return false;
-}
-
-void platform_end_display_lost() {
-    std::fputs("tapehiss: the display connection was lost\n", stderr);
-    std::fflush(stderr);
-    std::_Exit(1);
 }

@@ -55,3 +55,12 @@ void scale_screen(const uint8_t* screen, uint8_t* dst, int dst_pitch, int w, int
         previous = out;
     }
 }
+
+screen_rect letterbox_rect(int dst_w, int dst_h) {
+    int w = dst_w, h = int(int64_t(dst_w) * SCREEN_H / SCREEN_W);
+    if (h > dst_h) {
+        h = dst_h;
+        w = int(int64_t(dst_h) * SCREEN_W / SCREEN_H);
+    }
+    return screen_rect{(dst_w - w) / 2, (dst_h - h) / 2, w, h};
+}

@@ -1,7 +1,6 @@
 // The screen buffer and the whole-picture copies.
 #include "screen/screen.h"
 #include "assets.h"
-#include "platform/os_memory.h"
 #include <cstring>
 
 uint8_t* screen_pixels;
@@ -15,10 +14,6 @@ void clear_screen() {
 static_assert(TITLE_W == SCREEN_W && TITLE_H == SCREEN_H, "the title picture covers the screen exactly");
 
 void copy_title_picture() { std::memcpy(screen_pixels, title_picture, SCREEN_BYTES); }
-
-// The picture is shown once; its 3.7 MB of pages can go back to the file they
-// came from (a later read simply brings them in again).
-void release_title_picture() { os_release_pages(title_picture, SCREEN_BYTES); }
 
 void draw_picture_block(int x, int y, int w, int h) {
     if (h <= 0) return;

@@ -1,8 +1,12 @@
-// Null platform driver: a virtual clock for tests and offline rendering. Every
-// tick read and every sleep moves virtual time on, so busy waits and polling
-// loops finish at once in real time while seeing the same sequence of readings.
+// Null driver: a virtual clock for tests and offline rendering, beside SDL's
+// video and sound halves (on SDL's offscreen and dummy drivers). Every tick
+// read and every sleep moves virtual time on, so busy waits and polling loops
+// finish at once in real time while seeing the same sequence of readings. It
+// stands in for the window system too: nothing to fit, a display that is lost
+// when a test says so, events queued at a chosen look.
+#include "platform/driver.h"
 #include "platform/platform.h"
-#include "platform/platform_null.h"
+#include "platform/system_null.h"
 #include <SDL.h>
 #include <cstdio>
 #include <cstdlib>
@@ -14,7 +18,7 @@ static int64_t tick_origin_us;  // virtual time at which ticks read tick_base
 static uint32_t tick_base;
 static int64_t step_tick_read = 1000;
 static int64_t step_clock_read = 0;
-static int quit_signal;
+static int quit_signal;  // asked for by the test, effective at quit_at_us
 struct queued_at_poll {
     uint32_t type;
     uint64_t poll;
@@ -95,10 +99,10 @@ void platform_pump_events() {
     SDL_PumpEvents();
 }
 
-int platform_take_events(SDL_Event* events, int max) {
-    int taken = SDL_PeepEvents(events, max, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT);
+int platform_take_events(SDL_Event* events, int max, bool peek) {
+    int taken = SDL_PeepEvents(events, max, peek ? SDL_PEEKEVENT : SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT);
     if (taken < 0) taken = 0;
-    null_counters.events_taken += uint64_t(taken);
+    if (!peek) null_counters.events_taken += uint64_t(taken);
     return taken;
 }
 
@@ -116,21 +120,15 @@ void platform_watch_display(SDL_Window*) {}
 
 bool platform_display_lost() { return lose_display_at_us > 0 && now_us >= lose_display_at_us; }
 
-void platform_end_display_lost() {
-    std::fputs("tapehiss: the display connection was lost\n", stderr);
-    std::fflush(nullptr);
-    std::_Exit(1);
-}
-
 void platform_watch_signals() {}
 
 void platform_request_prompt_wakeups() {}
 
 void platform_startup_progress(int, int) {}
 
-int platform_quit_signal() { return quit_signal != 0 && now_us >= quit_at_us ? quit_signal : 0; }
+int platform_stop_signal() { return quit_signal != 0 && now_us >= quit_at_us ? quit_signal : 0; }
 
-void platform_end_by_signal(int signal) {
+void platform_raise(int signal) {
     std::fflush(nullptr);
     std::_Exit(128 + signal);
 }

@@ -1,4 +1,4 @@
-// Controls of the null platform driver: a virtual clock that moves only when
+// Controls of the null driver: a virtual clock that moves only when
 // the program reads it or sleeps, so a whole run takes no real time.
 #pragma once
 #include <cstdint>
@@ -22,11 +22,11 @@ int64_t null_clock_us();
 void null_clock_steps(int64_t per_tick_read, int64_t per_clock_read);
 
 // A stop request by `signal` that arrives once the virtual clock reaches
-// at_us; platform_end_by_signal then leaves the process with 128 + signal.
+// at_us; platform_end_on_signal then leaves the process with 128 + signal.
 void null_request_quit(int signal, int64_t at_us);
 
 // The display connection breaks once the virtual clock reaches at_us (0:
-// never); platform_end_display_lost then leaves the process with status 1.
+// never); video_end_display_lost then leaves the process with status 1.
 void null_lose_display(int64_t at_us);
 
 // Puts `count` events of `type` on SDL's queue as the pump-th look at the

@@ -1,6 +1,7 @@
-// Real platform driver, system half on Windows: the performance counter's
+// Real driver, system half on Windows: the performance counter's
 // clock, napping, and the console's Ctrl-C / close / logoff / shutdown events turned
 // into the same stop request that signals make on POSIX systems.
+#include "platform/driver.h"
 #include "platform/platform.h"
 #include "platform/win_clock.h"
 #include <windows.h>
@@ -24,9 +25,11 @@ int64_t platform_clock_us() {
     return counter_to_us(counter.QuadPart, frequency);
 }
 
-static volatile LONG quit_signal = 0;
+uint32_t platform_ticks() { return uint32_t(platform_clock_us() / 1000); }
+
+static volatile LONG stop_signal = 0;
 // Set with the first stop request, so a nap in progress ends at once.
-static HANDLE quit_event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+static HANDLE stop_event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
 
 // A high-resolution waitable timer (Windows 10 1803 and later) wakes within
 // about half a millisecond. Older systems get a plain one, which keeps to the
@@ -41,12 +44,12 @@ static HANDLE nap_timer() {
 }
 
 void platform_nap_us(uint32_t microseconds) {
-    if (microseconds == 0 || quit_signal != 0) return;
+    if (microseconds == 0 || stop_signal != 0) return;
     HANDLE timer = nap_timer();
     LARGE_INTEGER due;
     due.QuadPart = nap_due_time(microseconds);
-    if (timer && quit_event && SetWaitableTimer(timer, &due, 0, nullptr, nullptr, FALSE)) {
-        HANDLE wake[2] = {timer, quit_event};
+    if (timer && stop_event && SetWaitableTimer(timer, &due, 0, nullptr, nullptr, FALSE)) {
+        HANDLE wake[2] = {timer, stop_event};
         WaitForMultipleObjects(2, wake, FALSE, INFINITE);
         return;
     }
@@ -66,9 +69,9 @@ void platform_request_prompt_wakeups() {
 // event is a request the run answers at its next look at the events; a second
 // one, should that answer hang, ends the process at once.
 static BOOL WINAPI on_console_event(DWORD event) {
-    if (InterlockedCompareExchange(&quit_signal, console_event_signal(event), 0) != 0)
+    if (InterlockedCompareExchange(&stop_signal, console_event_signal(event), 0) != 0)
         ExitProcess(STATUS_CONTROL_C_EXIT);
-    if (quit_event) SetEvent(quit_event);
+    if (stop_event) SetEvent(stop_event);
     if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT) return TRUE;
     // Close, logoff and shutdown end the process as soon as this returns:
     // give the main loop a moment to see the request and shut SDL down.
@@ -78,9 +81,9 @@ static BOOL WINAPI on_console_event(DWORD event) {
 
 void platform_watch_signals() { SetConsoleCtrlHandler(on_console_event, TRUE); }
 
-int platform_quit_signal() { return int(quit_signal); }
+int platform_stop_signal() { return int(stop_signal); }
 
-void platform_end_by_signal(int signal) {
+void platform_raise(int signal) {
     // What a console program stopped by Ctrl-C or a close ends with.
     (void)signal;
     ExitProcess(STATUS_CONTROL_C_EXIT);

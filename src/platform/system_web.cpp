@@ -1,7 +1,8 @@
-// Real platform driver, system half in a web browser: the page's clock, naps
+// Real driver, system half in a web browser: the page's clock, naps
 // that hand the page's only thread back to the browser (which draws, plays
 // the sound and takes the keys meanwhile), and word of the start-up work for
 // the page's progress bar. A page has no signals and no process to settle.
+#include "platform/driver.h"
 #include "platform/platform.h"
 #include <emscripten.h>
 
@@ -9,6 +10,8 @@ void platform_settle_process() {}
 
 // performance.now(): milliseconds since the page opened, monotonic.
 int64_t platform_clock_us() { return int64_t(emscripten_get_now() * 1000.0); }
+
+uint32_t platform_ticks() { return uint32_t(platform_clock_us() / 1000); }
 
 // The run is suspended (asyncify) and resumed when the nap is over. A timer
 // set from inside a timer's callback is held back to at least 4 ms once such
@@ -69,7 +72,10 @@ void platform_startup_progress(int done, int total) {
 
 void platform_watch_signals() {}
 
-int platform_quit_signal() { return 0; }
+int platform_stop_signal() { return 0; }
 
 // Never asked for (no signal arrives), but ends the run as told if it is.
-void platform_end_by_signal(int signal) { emscripten_force_exit(128 + signal); }
+void platform_raise(int signal) {
+    emscripten_force_exit(128 + signal);
+    __builtin_unreachable();
+}

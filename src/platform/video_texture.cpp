@@ -2,7 +2,7 @@
 // and is drawn at it, so the GPU copies texels 1:1: its sampling, filtered or
 // not, never decides a pixel (its nearest sampling would pick
 // (x + 0.5) * 1280 / w where ours takes x * 1280 / w).
-#include "screen/texture.h"
+#include "platform/video_texture.h"
 #include "screen/scale.h"
 
 static SDL_Renderer* renderer;

@@ -1,11 +1,13 @@
-// Real platform driver, system half on POSIX systems: the monotonic clock,
-// naps, the stop signals, and a process that survives how it was started.
+// Real driver, system half on POSIX systems: the monotonic clock, naps, the
+// stop signals, and a process that survives how it was started.
+#include "platform/driver.h"
 #include "platform/platform.h"
 #include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
+#include <poll.h>
 #include <sched.h>
 #include <time.h>
 #include <unistd.h>
@@ -37,15 +39,31 @@ int64_t platform_clock_us() {
     return int64_t(ts.tv_sec) * 1000000 + ts.tv_nsec / 1000;
 }
 
+uint32_t platform_ticks() { return uint32_t(platform_clock_us() / 1000); }
+
 // The stop request: written by the signal handler, which may run on any
-// thread, and read by the main thread.
-static std::atomic<int> quit_signal;
+// thread, and read by the main thread. The handler also writes a byte into
+// stop_pipe, which every nap watches: a signal delivered to another thread
+// (the sound's, say) would not cut the main thread's sleep short.
+static std::atomic<int> stop_signal;
 static_assert(std::atomic<int>::is_always_lock_free, "a signal handler may only touch lock-free atomics");
+static int stop_pipe[2] = {-1, -1};
 
 void platform_nap_us(uint32_t microseconds) {
-    timespec ts{time_t(microseconds / 1000000), long(microseconds % 1000000) * 1000L};
-    // A signal cuts the nap short, so a stop request is seen at once.
-    while (clock_nanosleep(CLOCK_MONOTONIC, 0, &ts, &ts) == EINTR && quit_signal == 0) {
+    const int64_t until = platform_clock_us() + microseconds;
+    for (;;) {
+        if (stop_signal != 0) return;
+        const int64_t left = until - platform_clock_us();
+        if (left <= 0) return;
+        timespec ts{time_t(left / 1000000), long(left % 1000000) * 1000L};
+#ifdef __linux__
+        if (stop_pipe[0] >= 0) {
+            pollfd watch{stop_pipe[0], POLLIN, 0};
+            ppoll(&watch, 1, &ts, nullptr);
+            continue;
+        }
+#endif
+        clock_nanosleep(CLOCK_MONOTONIC, 0, &ts, nullptr);
     }
 }
 
@@ -79,24 +97,34 @@ void platform_request_prompt_wakeups() {
 
 // The first stop signal is a request the run answers at its next look at the
 // events; a second one, should that answer hang, ends the process at once.
-static void note_quit_signal(int signal) {
+static void note_stop_signal(int signal) {
     int none = 0;
-    if (quit_signal.compare_exchange_strong(none, signal)) return;
+    if (stop_signal.compare_exchange_strong(none, signal)) {
+        const int saved = errno;
+        if (stop_pipe[1] >= 0 && write(stop_pipe[1], "s", 1) < 0) {
+            // Full or gone: the flag is set, and the next look sees it.
+        }
+        errno = saved;
+        return;
+    }
     std::signal(signal, SIG_DFL);
     raise(signal);
 }
 
 void platform_watch_signals() {
+#ifdef __linux__
+    if (stop_pipe[0] < 0 && pipe2(stop_pipe, O_CLOEXEC | O_NONBLOCK) != 0) stop_pipe[0] = stop_pipe[1] = -1;
+#endif
     struct sigaction action {};
-    action.sa_handler = note_quit_signal;
+    action.sa_handler = note_stop_signal;
     sigemptyset(&action.sa_mask);
     const int stop_signals[] = {SIGINT, SIGTERM, SIGHUP};
     for (int signal : stop_signals) sigaction(signal, &action, nullptr);
 }
 
-int platform_quit_signal() { return quit_signal.load(); }
+int platform_stop_signal() { return stop_signal.load(); }
 
-void platform_end_by_signal(int signal) {
+void platform_raise(int signal) {
     // The default action gives the parent the status it expects (a shell
     // shows 128 + signal); _exit only if the signal is ignored after all.
     std::signal(signal, SIG_DFL);

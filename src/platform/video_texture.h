@@ -1,6 +1,6 @@
-// The screen on a window that gives no plain-memory surface (Wayland; X
-// screens of a depth SDL has no surface format for, such as 30 bits): SDL's
-// renderer shows a streaming texture in the screen's byte order, into which
+// Inside the video driver: the screen on a window that gives no plain-memory
+// surface (Wayland; X screens of a depth SDL has no surface format for, such
+// as 30 bits): SDL's renderer shows a streaming texture in the screen's byte order, into which
 // each present scales our buffer with our own exact nearest-neighbour
 // mapping; the texture is drawn 1:1, so nothing is ever filtered.
 #pragma once

@@ -1,10 +1,10 @@
-// Entry: main -> SDL_main -> demo_main. On platforms where SDL2main supplies
-// main, only SDL_main is ours.
-#include "flow/demo.h"
+// The process's entry: main -> SDL_main -> demo_main. On platforms where
+// SDL2main supplies main (Windows), only SDL_main is ours.
+#include "platform/platform.h"
 #include <SDL.h>
 
 extern "C" int SDL_main(int argc, char* argv[]) {
-    (void)argc;  // the intro takes no arguments
+    (void)argc;  // the show takes no arguments
     (void)argv;
     return demo_main();
 }

@@ -1,29 +1,48 @@
-// The screen on the window surface. The window surface can be replaced at any
-// time the window changes size (a window manager making the window full screen
-// does so after the first present); a present to the old one then shows
-// nothing, so the screen is attached afresh whenever that happens. A window
-// that gives no surface is shown through SDL's renderer (texture.cpp).
-#include "screen/surface.h"
-#include "platform/platform.h"
+// The screen on the window. SDL may replace the window surface whenever the
+// window changes size (a window manager making the window full screen does so
+// after the first present); a present to the old one then shows nothing, so
+// the screen is attached afresh whenever that happens. A window that gives no
+// surface is shown through SDL's renderer (video_texture.cpp).
+//
+// The state below and its rules, which every routine here keeps:
+// - screen_window is the window presented to: set by attach_window_screen,
+//   null before it and after detach_window_screen.
+// - window_surface is that window's surface as last obtained, or null (no
+//   window, no surface to be had, or the renderer in use: once the renderer
+//   draws on a window SDL gives it no surface).
+// - drawn_direct holds exactly while screen_pixels points into
+//   window_surface's pixels, which then has the screen's layout and is shown
+//   whole; otherwise screen_pixels points at own_screen, scaled onto the
+//   window at each present. Before SDL may let a surface go (obtaining it
+//   again, detaching), a picture drawn straight into it moves into
+//   own_screen.
+// - shown_area is the part of window_surface the window really shows;
+//   picture_rect, where the picture goes, is its letterbox (on the surface,
+//   or on the renderer's output).
+// - scaled_screen exists only while window_surface has another pixel format
+//   than ours: our scaler draws into it at picture_rect's size and SDL
+//   converts it onto the surface, without scaling.
+// - screen_black is the black word of whatever screen_pixels points into.
+#include "platform/video_screen.h"
+#include "platform/driver.h"
+#include "platform/video_texture.h"
 #include "screen/scale.h"
-#include "screen/texture.h"
 #include <cstdio>
 #include <cstring>
 
-// Our own screen, used when the window surface has another size, pitch or
-// pixel format; static, so it costs no memory unless it is written. Declared
-// as words, the type the scaler and SDL read it as.
+// Our own screen; static, so it costs no memory unless it is written.
+// Declared as words, the type the scaler and SDL read it as.
 alignas(64) static uint32_t own_screen_words[SCREEN_W * SCREEN_H];
-static uint8_t* const own_screen_memory = reinterpret_cast<uint8_t*>(own_screen_words);
-bool screen_drawn_direct;
+static uint8_t* const own_screen = reinterpret_cast<uint8_t*>(own_screen_words);
 
-static SDL_Window* screen_window;    // the window presented to, once known
-static SDL_Surface* window_surface;  // its surface as last obtained; null if none
-static SDL_Rect shown_area;          // the part of the surface the window shows
-static SDL_Rect picture_rect;        // where our picture goes on the surface or output
-// Scaled copy in our own format, for surfaces of another pixel format: our
-// scaler makes the picture, SDL converts it without scaling. Made at attach.
+static SDL_Window* screen_window;
+static SDL_Surface* window_surface;
+static bool drawn_direct;
+static SDL_Rect shown_area;
+static SDL_Rect picture_rect;
 static SDL_Surface* scaled_screen;
+
+bool video_draws_direct() { return drawn_direct; }
 
 bool surface_has_screen_layout(const SDL_Surface* surface) {
     const SDL_PixelFormat* f = surface->format;
@@ -37,16 +56,6 @@ static bool surface_takes_our_pixels(const SDL_Surface* surface) {
     const SDL_PixelFormat* f = surface->format;
     return f->BytesPerPixel == 4 && f->Bmask == 0x000000ffu && f->Gmask == 0x0000ff00u &&
            f->Rmask == 0x00ff0000u;
-}
-
-SDL_Rect letterbox_rect(int dst_w, int dst_h) {
-    // Widest 16:9 rectangle that fits, in whole pixels, centred.
-    int w = dst_w, h = int(int64_t(dst_w) * SCREEN_H / SCREEN_W);
-    if (h > dst_h) {
-        h = dst_h;
-        w = int(int64_t(dst_h) * SCREEN_W / SCREEN_H);
-    }
-    return SDL_Rect{(dst_w - w) / 2, (dst_h - h) / 2, w, h};
 }
 
 // The scaled copy for a surface of another pixel format. Without it nothing
@@ -66,22 +75,18 @@ static bool make_scaled_screen() {
 
 // The picture letterboxed into the shown part of a drawing area.
 static SDL_Rect picture_in(const SDL_Rect& shown) {
-    SDL_Rect r = letterbox_rect(shown.w, shown.h);
-    r.x += shown.x;
-    r.y += shown.y;
-    return r;
+    const screen_rect r = letterbox_rect(shown.w, shown.h);
+    return SDL_Rect{shown.x + r.x, shown.y + r.y, r.w, r.h};
 }
 
 // Drawing goes on in our own buffer.
 static void draw_into_own_screen() {
-    screen_drawn_direct = false;
-    screen_pixels = own_screen_memory;
+    drawn_direct = false;
+    screen_pixels = own_screen;
     screen_black = 0;  // our own buffer has no alpha channel
 }
 
-// Attaches the screen to a surface of the window (or of none) in
-// screen_window, of which the window shows `shown`.
-static bool attach_surface(SDL_Surface* surface, const SDL_Rect& shown) {
+bool attach_screen_to_surface(SDL_Surface* surface, const SDL_Rect& shown) {
     window_surface = surface;
     if (!surface) {
         draw_into_own_screen();
@@ -92,9 +97,9 @@ static bool attach_surface(SDL_Surface* surface, const SDL_Rect& shown) {
     picture_rect = picture_in(shown_area);
     if (surface_has_screen_layout(surface) && shown_area.w == SCREEN_W && shown_area.h == SCREEN_H) {
         // The picture drawn so far in our own buffer moves into the surface.
-        if (!screen_drawn_direct && screen_pixels == own_screen_memory)
-            std::memcpy(surface->pixels, own_screen_memory, SCREEN_BYTES);
-        screen_drawn_direct = true;
+        if (!drawn_direct && screen_pixels == own_screen)
+            std::memcpy(surface->pixels, own_screen, SCREEN_BYTES);
+        drawn_direct = true;
         screen_pixels = static_cast<uint8_t*>(surface->pixels);
         screen_black = SDL_MapRGB(surface->format, 0, 0, 0);
         return true;
@@ -108,16 +113,11 @@ static bool attach_surface(SDL_Surface* surface, const SDL_Rect& shown) {
     return false;
 }
 
-bool attach_screen_area(SDL_Surface* surface, int shown_w, int shown_h) {
-    screen_window = nullptr;
-    return attach_surface(surface, SDL_Rect{0, 0, shown_w, shown_h});
-}
-
 // The picture drawn straight into the window surface moves into our own
 // buffer, before the surface goes away.
 static void keep_picture() {
-    if (!screen_drawn_direct) return;
-    std::memcpy(own_screen_memory, screen_pixels, SCREEN_BYTES);
+    if (!drawn_direct) return;
+    std::memcpy(own_screen, screen_pixels, SCREEN_BYTES);
     draw_into_own_screen();
 }
 
@@ -160,16 +160,16 @@ bool attach_window_screen(SDL_Window* window) {
     }
     SDL_Rect shown;
     platform_window_shown_area(window, surface->w, surface->h, &shown);
-    attach_surface(surface, shown);
+    attach_screen_to_surface(surface, shown);
     return true;
 }
 
 // Our buffer onto the window surface, scaled into the letterbox.
 static void scale_onto_surface() {
-    if (screen_drawn_direct || !window_surface || picture_rect.w <= 0 || picture_rect.h <= 0) return;
+    if (drawn_direct || !window_surface || picture_rect.w <= 0 || picture_rect.h <= 0) return;
     if (!surface_takes_our_pixels(window_surface)) {
         if (!scaled_screen && !make_scaled_screen()) return;
-        scale_screen(own_screen_memory, static_cast<uint8_t*>(scaled_screen->pixels), scaled_screen->pitch,
+        scale_screen(own_screen, static_cast<uint8_t*>(scaled_screen->pixels), scaled_screen->pitch,
                      picture_rect.w, picture_rect.h);
         SDL_Rect dst = picture_rect;
         SDL_BlitSurface(scaled_screen, nullptr, window_surface, &dst);
@@ -177,7 +177,7 @@ static void scale_onto_surface() {
     }
     uint8_t* dst = static_cast<uint8_t*>(window_surface->pixels) + int64_t(picture_rect.y) * window_surface->pitch +
                    int64_t(picture_rect.x) * 4;
-    scale_screen(own_screen_memory, dst, window_surface->pitch, picture_rect.w, picture_rect.h);
+    scale_screen(own_screen, dst, window_surface->pitch, picture_rect.w, picture_rect.h);
 }
 
 // Only the part the window shows goes to the display.
@@ -189,7 +189,7 @@ static int update_window(SDL_Window* window) {
 
 void present_screen() {
     if (renderer_in_use()) {
-        present_texture(own_screen_memory);
+        present_texture(own_screen);
         return;
     }
     scale_onto_surface();
