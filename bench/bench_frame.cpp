@@ -149,38 +149,33 @@ BENCHMARK(BM_logo_floor)->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportA
 // above: what each pass costs on a CPU where it is the fastest one.
 static void plasma_routine_bench(benchmark::State& state, plasma_routine r) {
     build_scene_tables();
-    prepare_plasma_routine(r);
+    prepare_routine(r);
     for (auto _ : state) {
         r.pass(plasma_phase[1234]);
         benchmark::ClobberMemory();
     }
 }
 
-static void logo_routine_bench(benchmark::State& state, logo_routine r) { logo_at_frame_100(state, r.draw); }
-static void logo_routine_moving(benchmark::State& state, logo_routine r) { logo_moving(state, r.draw); }
+static void logo_routine_bench(benchmark::State& state, logo_routine r) { logo_at_frame_100(state, r.pass); }
+static void logo_routine_moving(benchmark::State& state, logo_routine r) { logo_moving(state, r.pass); }
 
 // Registers the routines of one list that run here and says which do not.
-template <class Routine, class Bench>
-static void register_routines(const char* what, const Routine* list, int count, Bench bench) {
-    for (int i = 0; i < count; ++i) {
-        if (!list[i].runs_here) {
-            std::fprintf(stderr, "bench_frame: %s %s not measured: this CPU lacks some of %s\n", what, list[i].name, list[i].needs);
+template <class Pass, class Bench>
+static void register_routines(const char* what, std::span<const effect_routine<Pass>> list, Bench bench) {
+    for (const effect_routine<Pass>& r : list) {
+        if (!r.runs_here) {
+            std::fprintf(stderr, "bench_frame: %s %s not measured: this CPU lacks some of %s\n", what, r.name, r.needs);
             continue;
         }
-        benchmark::RegisterBenchmark((std::string("BM_") + what + "/" + list[i].name).c_str(), bench, list[i])
+        benchmark::RegisterBenchmark((std::string("BM_") + what + "/" + r.name).c_str(), bench, r)
             ->Unit(benchmark::kMicrosecond)->Repetitions(5)->ReportAggregatesOnly(true);
     }
 }
 
 int main(int argc, char** argv) {
-    // The counts first: the list pointers are set by the same calls.
-    const plasma_routine* plasma;
-    const int plasma_count = plasma_routines_built(&plasma);
-    register_routines("plasma_pass", plasma, plasma_count, plasma_routine_bench);
-    const logo_routine* logo;
-    const int logo_count = logo_routines_built(&logo);
-    register_routines("draw_logo_frame", logo, logo_count, logo_routine_bench);
-    register_routines("draw_logo_frame_moving", logo, logo_count, logo_routine_moving);
+    register_routines("plasma_pass", plasma_routines_built(), plasma_routine_bench);
+    register_routines("draw_logo_frame", logo_routines_built(), logo_routine_bench);
+    register_routines("draw_logo_frame_moving", logo_routines_built(), logo_routine_moving);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::RunSpecifiedBenchmarks();

@@ -7,21 +7,16 @@
 #include "routine_skip.h"
 #include <cstdio>
 
-template <class Routine>
-static void list(const char* family, const Routine* routines, int count) {
-    for (int i = 0; i < count; ++i) {
-        const std::string why = routine_skip_reason(routines[i].name, routines[i].needs, routines[i].runs_here);
-        std::printf("%s %s %s%s\n", family, routines[i].name, why.empty() ? "runs" : "skipped: ", why.c_str());
+template <class Pass>
+static void list(const char* family, std::span<const effect_routine<Pass>> routines) {
+    for (const effect_routine<Pass>& r : routines) {
+        const std::string why = routine_skip_reason(r.name, r.needs, r.runs_here);
+        std::printf("%s %s %s%s\n", family, r.name, why.empty() ? "runs" : "skipped: ", why.c_str());
     }
 }
 
 int main() {
-    // The count first: the list pointer is set by the same call.
-    const plasma_routine* plasma;
-    const int plasma_count = plasma_routines_built(&plasma);
-    list("plasma", plasma, plasma_count);
-    const logo_routine* logo;
-    const int logo_count = logo_routines_built(&logo);
-    list("logo", logo, logo_count);
+    list("plasma", plasma_routines_built());
+    list("logo", logo_routines_built());
     return std::fflush(stdout) != 0;
 }

@@ -16,7 +16,7 @@
 #include "effects/plasma.h"
 #include "endscreen/endscreen.h"
 #include "flow/demo.h"
-#include "screen/surface.h"
+#include "screen/scale.h"
 #include "text/font.h"
 #include "text/scroller.h"
 #include "moments.h"
@@ -109,12 +109,12 @@ static uint32_t rgb_of(const uint8_t* bgra) { return uint32_t(bgra[2]) << 16 | b
 // the scaling skips are UNSEEN.
 static bool unscale(shot* s, bool quiet) {
     if (s->w == SCREEN_W && s->h == SCREEN_H) return true;
-    const SDL_Rect candidates[] = {letterbox_rect(s->w, s->h),
+    const screen_rect candidates[] = {letterbox_rect(s->w, s->h),
                                    {(s->w - SCREEN_W) / 2, (s->h - SCREEN_H) / 2, SCREEN_W, SCREEN_H}};
     long best_bad = -1;
-    SDL_Rect best{};
+    screen_rect best{};
     int best_first_x = -1, best_first_y = -1;
-    for (const SDL_Rect& r : candidates) {
+    for (const screen_rect& r : candidates) {
         if (r.w <= 0 || r.h <= 0 || r.x < 0 || r.y < 0) continue;
         shot picture;
         picture.w = SCREEN_W, picture.h = SCREEN_H;
@@ -397,11 +397,7 @@ static int match_moment(const shot& s, bool main_scene) {
 // The passes the intro picks on this machine (the first of each list), so a
 // measurement can say what it measured.
 static int print_routines() {
-    const plasma_routine* plasma;
-    const logo_routine* logo;
-    plasma_routines(&plasma);
-    logo_routines(&logo);
-    return std::printf("plasma %s, logo %s\n", plasma[0].name, logo[0].name) < 0;
+    return std::printf("plasma %s, logo %s\n", plasma_routines()[0].name, logo_routines()[0].name) < 0;
 }
 
 int main(int argc, char** argv) {

@@ -81,10 +81,9 @@ int64_t find_logo_pixel(bool black, int64_t from = 0) {
 
 // Every drawing routine built in, and the dispatching one.
 std::vector<logo_routine> built_routines() {
-    const logo_routine* list;
-    const int n = logo_routines_built(&list);
-    std::vector<logo_routine> r = {{"dispatch", draw_logo_frame, "", true}};
-    r.insert(r.end(), list, list + n);
+    const std::span<const logo_routine> list = logo_routines_built();
+    std::vector<logo_routine> r = {{"dispatch", "", draw_logo_frame, nullptr, true}};
+    r.insert(r.end(), list.begin(), list.end());
     return r;
 }
 
@@ -304,7 +303,7 @@ TEST_P(LogoTablePass, MatchesPlainDraw) {
         SCOPED_TRACE(testing::Message() << "pos " << p.pos << " dir " << p.dir);
         const uint8_t* start = use_varied_screen();
         std::vector<uint8_t> before(start, start + SCREEN_BYTES);
-        GetParam().draw(int32_t(p.pos), p.dir);
+        GetParam().pass(int32_t(p.pos), p.dir);
         std::vector<uint8_t> want = plain_draw(before, p.pos, p.dir);
         EXPECT_EQ(std::memcmp(screen_pixels, want.data(), SCREEN_BYTES), 0);
     }
@@ -312,8 +311,8 @@ TEST_P(LogoTablePass, MatchesPlainDraw) {
 
 TEST_P(LogoTablePass, DrawsNothingFromFrameZero) {
     use_memory_screen(0x44);
-    GetParam().draw(0, 1);
-    GetParam().draw(int32_t(FRAME), -1);
+    GetParam().pass(0, 1);
+    GetParam().pass(int32_t(FRAME), -1);
     int changed = 0;
     for (int64_t i = 0; i < SCREEN_BYTES; ++i) changed += screen_pixels[i] != 0x44;
     EXPECT_EQ(changed, 0);
@@ -367,7 +366,7 @@ TEST_P(LogoSyntheticPass, FollowsPlacementRules) {
     place(opaque[opaque.size() - 1], (1LL << 32) + 4, 4);  // only the low 32 bits count
     place(opaque[opaque.size() - 2], 639, 0);      // one beyond the right edge
     place(opaque[opaque.size() - 3], 0, -360);     // one beyond the top edge
-    GetParam().draw(int32_t(FRAME), 1);
+    GetParam().pass(int32_t(FRAME), 1);
     EXPECT_EQ(std::memcmp(screen_pixel(1, 1), logo_picture + 4 * first, 4), 0);
     EXPECT_EQ(std::memcmp(screen_pixel(1278, 718), logo_picture + 4 * last, 4), 0);
     EXPECT_EQ(screen_word(641, 361), 0x11111111u);
@@ -391,7 +390,7 @@ TEST_P(LogoSyntheticPass, DrawsTheLastPixelAtTheTableEnds) {
     // Forwards from the last frame start: the pass ends at the table's end.
     table[size_t(2 * FRAME + 2 * last)] = -7;
     table[size_t(2 * FRAME + 2 * last + 1)] = 9;
-    GetParam().draw(int32_t(2 * FRAME), 1);
+    GetParam().pass(int32_t(2 * FRAME), 1);
     EXPECT_EQ(std::memcmp(screen_pixel(633, 369), logo_picture + 4 * last, 4), 0);
     // Backwards from the lowest position that stays inside the table.
     const int64_t pos = FRAME - 1;
@@ -399,7 +398,7 @@ TEST_P(LogoSyntheticPass, DrawsTheLastPixelAtTheTableEnds) {
     table[size_t(pos - 2 * last)] = 8;
     table[size_t(pos - 2 * last - 1)] = -6;
     use_memory_screen(0x11);
-    GetParam().draw(int32_t(pos), -1);
+    GetParam().pass(int32_t(pos), -1);
     EXPECT_EQ(std::memcmp(screen_pixel(648, 354), logo_picture + 4 * last, 4), 0);
 }
 
@@ -428,7 +427,7 @@ TEST_P(LogoSyntheticPass, DrawsAnOpaqueLastGroupAndNothingBeyond) {
             table[size_t(pos + 2 * dir * k + dir)] = 50;
         }
         use_memory_screen(0x11);
-        GetParam().draw(int32_t(pos), dir);
+        GetParam().pass(int32_t(pos), dir);
         for (int64_t k = N - 16; k < N; ++k)
             EXPECT_EQ(std::memcmp(screen_pixel(640 + 5 * int(k - N), 410), &picture[size_t(4 * k)], 4), 0) << k;
         int changed = 0;

@@ -79,14 +79,13 @@ protected:
         const std::string why = routine_skip_reason(r.name, r.needs, r.runs_here);
         if (!why.empty()) GTEST_SKIP() << "plasma routine " << r.name << ": " << why;
         build_plasma_tables();
-        prepare_plasma_routine(r);
+        prepare_routine(r);
     }
 };
 
 std::vector<plasma_routine> built_routines() {
-    const plasma_routine* list;
-    const int n = plasma_routines_built(&list);
-    return {list, list + n};
+    const std::span<const plasma_routine> list = plasma_routines_built();
+    return {list.begin(), list.end()};
 }
 
 }  // namespace
@@ -254,10 +253,8 @@ TEST_P(PlasmaPass, EveryPhaseMatchesPerPixelFormula) {
 TEST(PlasmaRender, UsesTheCurrentEntryThenAdvances) {
     build_plasma_tables();
     fill_varied_screen();
-    const plasma_routine* list;
-    const int running = plasma_routines(&list);
-    const plasma_routine& plain = list[running - 1];
-    prepare_plasma_routine(plain);
+    const plasma_routine& plain = plasma_routines().back();
+    prepare_routine(plain);
     plain.pass(plasma_phase[777]);
     uint64_t want = hash_bytes(screen_pixels, SCREEN_BYTES);
     fill_varied_screen();

@@ -8,25 +8,15 @@
 #include <cstring>
 
 // Every plasma routine built for this CPU family, fastest first, each marked
-// with whether this CPU can run it; at most `room` of them.
-int cpu_plasma_routines(plasma_routine* out, int room);
+// with whether this CPU can run it.
+std::span<const plasma_routine> cpu_plasma_routines();
 
 // Every logo routine built for this CPU family, as above.
-int cpu_logo_routines(logo_routine* out, int room);
+std::span<const logo_routine> cpu_logo_routines();
 
-// Lays out a full routine list: the CPU's routines this CPU runs (fastest
-// first), then `plain`, then the ones it cannot run. Returns how many run.
-template <class Routine>
-int order_routines(const Routine* cpu, int n, const Routine& plain, Routine* out) {
-    int m = 0;
-    for (int i = 0; i < n; ++i)
-        if (cpu[i].runs_here) out[m++] = cpu[i];
-    out[m++] = plain;
-    const int running = m;
-    for (int i = 0; i < n; ++i)
-        if (!cpu[i].runs_here) out[m++] = cpu[i];
-    return running;
-}
+// The table of two pixels' colours by their two palette indices, which the
+// plain, SSE2 and AVX2 plasma passes read (their prepare step).
+void build_plasma_pair_colours();
 
 // The low byte of a phase entry in every byte of a word.
 inline uint64_t phase_in_every_byte(int32_t phase_entry) { return uint64_t(uint32_t(phase_entry) & 255) * 0x0101010101010101ull; }

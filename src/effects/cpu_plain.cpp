@@ -1,6 +1,6 @@
 // Machines without passes of their own: the plain passes run.
 #include "effects/cpu_passes.h"
 
-int cpu_plasma_routines(plasma_routine*, int) { return 0; }
+std::span<const plasma_routine> cpu_plasma_routines() { return {}; }
 
-int cpu_logo_routines(logo_routine*, int) { return 0; }
+std::span<const logo_routine> cpu_logo_routines() { return {}; }

@@ -100,19 +100,16 @@ PLASMA_AVX512 static void plasma_pass_avx512(int32_t phase_entry) {
     }
 }
 
-int cpu_plasma_routines(plasma_routine* out, int room) {
+std::span<const plasma_routine> cpu_plasma_routines() {
     __builtin_cpu_init();
     const bool avx512 = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
                         __builtin_cpu_supports("avx512vbmi");
-    const plasma_routine all[] = {
-        {"avx512", plasma_pass_avx512, false, "avx512f avx512bw avx512vbmi", avx512},
-        {"avx2", plasma_pass_avx2, true, "avx2", bool(__builtin_cpu_supports("avx2"))},
-        {"sse2", plasma_pass_sse2, true, "sse2", true},
+    static const plasma_routine all[] = {
+        {"avx512", "avx512f avx512bw avx512vbmi", plasma_pass_avx512, nullptr, avx512},
+        {"avx2", "avx2", plasma_pass_avx2, build_plasma_pair_colours, bool(__builtin_cpu_supports("avx2"))},
+        {"sse2", "sse2", plasma_pass_sse2, build_plasma_pair_colours, true},
     };
-    int n = 0;
-    for (const plasma_routine& r : all)
-        if (n < room) out[n++] = r;
-    return n;
+    return all;
 }
 
 // --- logo --------------------------------------------------------------------
@@ -208,13 +205,10 @@ __attribute__((target("avx2"))) static void draw_logo_frame_avx2(int32_t logo_fr
         draw_logo_avx2<false>(logo_frame_pos);
 }
 
-int cpu_logo_routines(logo_routine* out, int room) {
+std::span<const logo_routine> cpu_logo_routines() {
     __builtin_cpu_init();
-    const logo_routine all[] = {
-        {"avx2", draw_logo_frame_avx2, "avx2", bool(__builtin_cpu_supports("avx2"))},
+    static const logo_routine all[] = {
+        {"avx2", "avx2", draw_logo_frame_avx2, nullptr, bool(__builtin_cpu_supports("avx2"))},
     };
-    int n = 0;
-    for (const logo_routine& r : all)
-        if (n < room) out[n++] = r;
-    return n;
+    return all;
 }

@@ -114,28 +114,17 @@ static void draw_logo_frame_plain(int32_t logo_frame_pos, int32_t logo_direction
     }
 }
 
-// Every routine built in, listed once.
-static constexpr int LOGO_ROUTINES_MAX = 4;
-static logo_routine logo_routine_list[LOGO_ROUTINES_MAX];
-static int logo_routine_count, logo_routines_running;
-
-int logo_routines_built(const logo_routine** list) {
-    if (logo_routine_count == 0) {
-        logo_routine cpu[LOGO_ROUTINES_MAX - 1];
-        const int n = cpu_logo_routines(cpu, LOGO_ROUTINES_MAX - 1);
-        logo_routines_running = order_routines(cpu, n, {"plain", draw_logo_frame_plain, "", true}, logo_routine_list);
-        logo_routine_count = n + 1;
-    }
-    *list = logo_routine_list;
-    return logo_routine_count;
+static const routine_table<logo_pass>& logo_table() {
+    static const routine_table<logo_pass> table =
+        make_routine_table(cpu_logo_routines(), {"plain", "", draw_logo_frame_plain, nullptr, true});
+    return table;
 }
 
-int logo_routines(const logo_routine** list) {
-    logo_routines_built(list);
-    return logo_routines_running;
-}
+std::span<const logo_routine> logo_routines_built() { return all_routines(logo_table()); }
 
-static void (*logo_draw_in_use)(int32_t, int32_t);
+std::span<const logo_routine> logo_routines() { return running_routines(logo_table()); }
+
+static logo_pass logo_draw_in_use;
 
 void prepare_logo_drawing(const uint8_t* picture) {
     logo_source = picture;
@@ -145,9 +134,9 @@ void prepare_logo_drawing(const uint8_t* picture) {
         if (p[0] | p[1] | p[2]) logo_opaque[n++] = uint32_t(k);
     }
     logo_opaque_count = n;
-    const logo_routine* list;
-    logo_routines(&list);
-    logo_draw_in_use = list[0].draw;
+    const logo_routine& fastest = logo_routines()[0];
+    prepare_routine(fastest);
+    logo_draw_in_use = fastest.pass;
 }
 
 void draw_logo_frame(int32_t logo_frame_pos, int32_t logo_direction) {

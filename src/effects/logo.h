@@ -2,6 +2,7 @@
 // computed once, then copied per frame.
 #pragma once
 #include "assets.h"
+#include "effects/routines.h"
 #include <cstddef>
 #include <cstdint>
 
@@ -41,23 +42,15 @@ void build_logo_frames_range(int64_t* table, int first, int end);
 
 // One way of drawing a frame: copies the non-black pixels of the picture set
 // by prepare_logo_drawing to the offsets of the frame at pos, reading the
-// table forwards (dir +1) or backwards (dir -1). Every routine gives the same
-// screen.
-struct logo_routine {
-    const char* name;
-    void (*draw)(int32_t logo_frame_pos, int32_t logo_direction);
-    const char* needs;  // the CPU features it uses ("" for none)
-    bool runs_here;     // this CPU has them
-};
+// table forwards (dir +1) or backwards (dir -1).
+using logo_pass = void (*)(int32_t logo_frame_pos, int32_t logo_direction);
+using logo_routine = effect_routine<logo_pass>;
 
-// Every routine built in: first those this machine can run, fastest first,
-// ending with the plain one that every machine has; then those it cannot.
-// Returns how many there are in all.
-int logo_routines_built(const logo_routine** list);
+// Every logo routine built in, in the table's order (routines.h).
+std::span<const logo_routine> logo_routines_built();
 
-// The routines this machine can run, fastest first, the plain one last: the
-// start of the list above. Returns how many.
-int logo_routines(const logo_routine** list);
+// The ones this machine runs, fastest first, the plain one last.
+std::span<const logo_routine> logo_routines();
 
 // Sets the picture the routines draw (logo_picture in the show; LOGO_W x
 // LOGO_H pixels), lists its non-black pixels and picks the fastest routine

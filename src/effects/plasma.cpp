@@ -34,7 +34,7 @@ static uint64_t packed_colour(int k) {
     return uint64_t(p[0] & 255) | uint64_t(p[1] & 255) << 8 | uint64_t(p[2] & 255) << 16;
 }
 
-static void build_plasma_pair_colours() {
+void build_plasma_pair_colours() {
     for (int ab = 0; ab < 65536; ++ab) plasma_pair_colours[ab] = packed_colour(ab & 255) | packed_colour(ab >> 8) << 32;
 }
 
@@ -131,37 +131,21 @@ static void plasma_pass_plain(int32_t phase_entry) {
     }
 }
 
-// Every routine built in, listed once.
-static constexpr int PLASMA_ROUTINES_MAX = 4;
-static plasma_routine plasma_routine_list[PLASMA_ROUTINES_MAX];
-static int plasma_routine_count, plasma_routines_running;
-
-int plasma_routines_built(const plasma_routine** list) {
-    if (plasma_routine_count == 0) {
-        plasma_routine cpu[PLASMA_ROUTINES_MAX - 1];
-        const int n = cpu_plasma_routines(cpu, PLASMA_ROUTINES_MAX - 1);
-        plasma_routines_running = order_routines(cpu, n, {"plain", plasma_pass_plain, true, "", true}, plasma_routine_list);
-        plasma_routine_count = n + 1;
-    }
-    *list = plasma_routine_list;
-    return plasma_routine_count;
+static const routine_table<plasma_pass>& plasma_table() {
+    static const routine_table<plasma_pass> table =
+        make_routine_table(cpu_plasma_routines(), {"plain", "", plasma_pass_plain, build_plasma_pair_colours, true});
+    return table;
 }
 
-int plasma_routines(const plasma_routine** list) {
-    plasma_routines_built(list);
-    return plasma_routines_running;
-}
+std::span<const plasma_routine> plasma_routines_built() { return all_routines(plasma_table()); }
 
-void prepare_plasma_routine(const plasma_routine& r) {
-    if (r.reads_pair_table) build_plasma_pair_colours();
-}
+std::span<const plasma_routine> plasma_routines() { return running_routines(plasma_table()); }
 
 // The pair table's 512 KB are only touched where a routine reads them.
 void choose_plasma_routine() {
-    const plasma_routine* list;
-    plasma_routines(&list);
-    prepare_plasma_routine(list[0]);
-    plasma_pass_in_use = list[0].pass;
+    const plasma_routine& fastest = plasma_routines()[0];
+    prepare_routine(fastest);
+    plasma_pass_in_use = fastest.pass;
 }
 
 void render_plasma() {

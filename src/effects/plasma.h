@@ -1,5 +1,6 @@
 // Plasma background: palette cycling over a fixed height field.
 #pragma once
+#include "effects/routines.h"
 #include <cstdint>
 
 constexpr int PLASMA_PHASE_LEN = 100000;
@@ -21,26 +22,15 @@ bool build_plasma_field();
 void build_plasma_phase();
 
 // One way of drawing a frame: rewrites bytes 0..2 of every screen pixel for
-// `phase` and leaves plasma_tick alone. Every routine gives the same screen.
-struct plasma_routine {
-    const char* name;
-    void (*pass)(int32_t phase);
-    bool reads_pair_table;  // needs prepare_plasma_routine before its first frame
-    const char* needs;      // the CPU features it uses ("" for none)
-    bool runs_here;         // this CPU has them
-};
+// `phase` and leaves plasma_tick alone.
+using plasma_pass = void (*)(int32_t phase);
+using plasma_routine = effect_routine<plasma_pass>;
 
-// Every routine built in: first those this machine can run, fastest first,
-// ending with the plain pass that every machine has; then those it cannot.
-// Returns how many there are in all.
-int plasma_routines_built(const plasma_routine** list);
+// Every plasma routine built in, in the table's order (routines.h).
+std::span<const plasma_routine> plasma_routines_built();
 
-// The routines this machine can run, fastest first, the plain pass last:
-// the start of the list above. Returns how many.
-int plasma_routines(const plasma_routine** list);
-
-// Builds what `r` reads besides the palette and the field.
-void prepare_plasma_routine(const plasma_routine& r);
+// The ones this machine runs, fastest first, the plain pass last.
+std::span<const plasma_routine> plasma_routines();
 
 // Picks the fastest routine for render_plasma and prepares it; needs the
 // palette and the field. Part of the start-up work.
