@@ -5,10 +5,10 @@ set -euo pipefail
 kind=${1:-run}
 pkgs=(cmake g++ make pkg-config libsdl2-dev libsdl2-mixer-dev libpng-dev)
 if [ "$kind" != run ]; then
-  # tests and benchmarks; Xvfb, xdotool and xwd drive the real executable;
+  # tests and benchmarks; Xvfb, xdotool, xwd and xprop drive the real executable;
   # xauth makes a display that refuses us; weston and mutter (with Xwayland,
   # a D-Bus session and Mesa's GL for SDL's renderer) are the Wayland desktops
-  pkgs+=(libgtest-dev libbenchmark-dev xvfb xdotool x11-apps openbox libfaketime shellcheck xauth
+  pkgs+=(libgtest-dev libbenchmark-dev xvfb xdotool x11-apps x11-utils openbox libfaketime shellcheck xauth
     weston xwayland mutter dbus-daemon libgl1-mesa-dri libegl-mesa0)
 fi
 if [ "$kind" = all ]; then

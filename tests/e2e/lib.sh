@@ -9,9 +9,11 @@ CHECK=$BUILD/tests/shot_check
 WORK=$(mktemp -d /tmp/tapehiss-e2e.XXXXXX)
 XVFB_PID=
 APP_PID=
+WM_PID=
 
 cleanup() {
   [ -n "$APP_PID" ] && kill "$APP_PID" 2>/dev/null || true
+  [ -n "$WM_PID" ] && kill "$WM_PID" 2>/dev/null || true
   [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null || true
   rm -rf "$WORK"
 }
@@ -20,6 +22,24 @@ trap cleanup EXIT
 # start_display WIDTHxHEIGHT [DEPTH]: a fresh Xvfb on a free display number.
 source "$SRC/tools/xdisplay.sh"
 start_display() { XVFB_LOG=$WORK/xvfb.log start_xvfb "$@"; }
+
+# start_window_manager: openbox on the display, once it says (on the root
+# window) that it manages windows.
+start_window_manager() {
+  openbox >/dev/null 2>&1 &
+  WM_PID=$!
+  for _ in $(seq 200); do
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && return 0
+    sleep 0.05
+  done
+  fail "the window manager did not start"
+}
+
+stop_window_manager() {
+  [ -z "$WM_PID" ] || kill "$WM_PID" 2>/dev/null || true
+  [ -z "$WM_PID" ] || wait "$WM_PID" 2>/dev/null || true
+  WM_PID=
+}
 
 # stop_display: the Xvfb started last goes.
 stop_display() {

@@ -9,9 +9,7 @@
 # for the server to confirm that the window was unmapped.
 source "$(dirname "$0")/lib.sh"
 start_display 1280x720
-openbox >/dev/null 2>&1 &
-WM_PID=$!
-sleep 1
+start_window_manager
 ms() { date +%s%3N; }
 
 # stop_in SCENE SIGNAL: runs the intro up to SCENE, sends SIGNAL, checks the end.
@@ -49,5 +47,4 @@ stop_in title INT
 stop_in credits TERM
 stop_in main HUP
 stop_in end INT
-kill "$WM_PID" 2>/dev/null || true
 echo PASS

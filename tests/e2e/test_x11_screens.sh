@@ -6,12 +6,9 @@
 # minimized). Keys walk the scenes; each scene is checked exactly on screen,
 # the main scene moves, and the run ends with status 0.
 source "$(dirname "$0")/lib.sh"
-WM_PID=
-trap '[ -n "$WM_PID" ] && kill "$WM_PID" 2>/dev/null; cleanup' EXIT
 
 next_screen() {
-  [ -n "$WM_PID" ] && kill "$WM_PID" 2>/dev/null
-  WM_PID=
+  stop_window_manager
   stop_display
 }
 
@@ -22,9 +19,7 @@ for screen in 1280x1024:30:none 800x600:24:none 1920x1080:24:later; do
   start_intro SDL_AUDIODRIVER=tapehiss-no-audio
   if [ "$wm" = later ]; then
     wait_for_scene title
-    openbox >/dev/null 2>&1 &
-    WM_PID=$!
-    sleep 1
+    start_window_manager
   fi
   walk_scenes
   unexpected=$(own_stderr | grep -v '^tapehiss: running without sound' || true)

@@ -23,12 +23,8 @@ whole_run() {
   else
     start_display "${RUN_SIZE:-1280x720}"
   fi
-  local wm_pid='' hog_pids=()
-  if [ "${RUN_WM:-0}" = 1 ]; then
-    openbox >/dev/null 2>&1 &
-    wm_pid=$!
-    sleep 1
-  fi
+  local hog_pids=()
+  [ "${RUN_WM:-0}" != 1 ] || start_window_manager
   for _ in $(seq "${RUN_HOGS:-0}"); do
     timeout 300 sh -c 'while :; do :; done' &
     hog_pids+=($!)
@@ -79,7 +75,7 @@ whole_run() {
   wait_intro
   T_EXIT=$(now)
   [ ${#hog_pids[@]} -eq 0 ] || kill "${hog_pids[@]}" 2>/dev/null || true
-  [ -z "$wm_pid" ] || kill "$wm_pid" 2>/dev/null || true
+  stop_window_manager
   cat "$WORK/checks.log" 2>/dev/null || true
   [ -z "${CHECK_FAILED:-}" ] || fail "screenshots differ from the pictures drawn in memory: $CHECK_FAILED"
   # First sighting of each scene.
