@@ -5,6 +5,10 @@
 # it needs from Debian (arm64 as a second architecture). The end-to-end tests
 # (Xvfb) and the long whole-run flow tests, which exercise no code that
 # differs between the two machines, are left out to keep the emulated run short.
+# Then the self-contained arm64 executable and its .deb (tools/build-linux.sh)
+# in bare Debian 12 and 13 roots (tools/bare-roots.sh), every scene walked
+# under qemu-aarch64 on this machine's Xvfb, checked by the release build's
+# screenshot checker (built here when missing).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -26,3 +30,13 @@ echo "arm64 unit tests under qemu-aarch64:"
 # the test that runs out of memory under one cannot run here.
 ctest --test-dir build/arm64 --output-on-failure -j"$jobs" -L unit --timeout 900 \
   -E '^Flow\.(DummyDriverWholeRun|UnattendedRunKeepsTheSceneLengths)$|^EndScreenFlow\.AllCyclesShown|^ScreenLayout\.NoMemoryForTheScaledCopy'
+
+bash tools/build-linux.sh aarch64
+bash tools/bare-roots.sh aarch64
+if [ ! -x build/release/tests/shot_check ]; then
+  cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release >/dev/null
+  cmake --build build/release -j"$jobs" --target shot_check
+fi
+for case_ in bookworm trixie; do
+  bash tests/e2e/test_bare_root.sh build/linux-aarch64/tapehiss "$PWD" build/release "$case_"
+done
