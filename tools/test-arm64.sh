@@ -19,7 +19,7 @@ if ! dpkg --print-foreign-architectures | grep -qx arm64; then
   as_root dpkg --add-architecture arm64
 fi
 need_packages cmake make pkg-config g++-aarch64-linux-gnu qemu-user \
-  libsdl2-dev:arm64 libsdl2-mixer-dev:arm64 libpng-dev:arm64 libgtest-dev:arm64
+  libsdl2-dev:arm64 libsdl2-mixer-dev:arm64 libpng-dev:arm64 libgtest-dev:arm64 xvfb xdotool x11-apps
 
 jobs=$(nproc)
 cmake -S . -B build/arm64 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-aarch64.cmake -DCMAKE_BUILD_TYPE=Release \

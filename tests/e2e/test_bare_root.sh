@@ -19,7 +19,7 @@ arch=$(elf_arch "$EXE")
 suite=$case_
 [ "$case_" = whole ] && suite=bookworm
 root_ready "$suite" "$arch"
-trap 'root_down; cleanup' EXIT
+trap 'cleanup; root_down' EXIT
 trap 'exit 130' INT TERM
 root_up "$ROOT"
 "$(tool_prefix "$arch")strip" -o "$MERGED/root/tapehiss" "$EXE"
@@ -36,13 +36,17 @@ where="Debian $suite ($("${ROOT_CMD[@]}" cat /etc/debian_version), $arch)"
 # walk: every scene, timed from the start (under qemu that is mostly the
 # tables), no messages of ours.
 walk() {
-  local t0=$SECONDS
+  local t0 t1
   start_display 1280x720
+  t0=$(date +%s.%N)
   start_intro SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=/tmp/audio.raw
-  walk_scenes "$title_wait"
+  wait_for_scene title "$title_wait"
+  t1=$(date +%s.%N)
+  walk_scenes
   [ -z "$(own_stderr)" ] || fail "unexpected messages: $(own_stderr)"
   stop_display
-  echo "$where: $APP walked through every scene in $((SECONDS - t0)) s, exit 0"
+  awk -v w="$where: $APP" -v a="$t0" -v b="$t1" -v c="$(date +%s.%N)" \
+    'BEGIN { printf "%s: title after %.1f s (the tables), every scene walked in %.1f s, exit 0\n", w, b - a, c - a }'
 }
 
 case $case_ in
@@ -85,7 +89,8 @@ case $case_ in
     [ "$rc" != 0 ] || fail "it ran on glibc $("${ROOT_CMD[@]}" ldd --version | head -n1)"
     grep -qF "version \`GLIBC_$glibc_floor' not found" "$WORK/stderr.log" ||
       fail "the loader does not name glibc $glibc_floor"
-    echo "$where: exit $rc, the loader says: $(head -n1 "$WORK/stderr.log")" ;;
+    echo "$where: exit $rc, the loader says:"
+    cat "$WORK/stderr.log" ;;
   whole)
     source "$(dirname "$0")/whole_run.sh"
     whole_run SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=/tmp/audio.raw
