@@ -75,7 +75,8 @@ root_ready() {
 root_make() {
   local suite=$1 arch=$2 dir=$3 include
   include=$(root_packages "$suite" | xargs | tr ' ' ,)
-  as_root rm -rf "$dir/new" "$dir/root" "$dir/stamp"
+  # Not into whatever an interrupted debootstrap left mounted there.
+  as_root rm -rf --one-file-system "$dir/new" "$dir/root" "$dir/stamp"
   mkdir -p "$dir"
   as_root debootstrap --variant=minbase --arch="$(deb_arch "$arch")" ${include:+--include="$include"} \
     "$suite" "$dir/new" "$roots_mirror" >"$dir/debootstrap.log" 2>&1 ||
@@ -120,7 +121,7 @@ root_unmount() {
     echo "still mounted under $dir: left in place" >&2
     return 1
   fi
-  as_root rm -rf "$dir"
+  as_root rm -rf --one-file-system "$dir"
 }
 
 # root_down: the mounts of root_up go, with the copy; safe to call twice.

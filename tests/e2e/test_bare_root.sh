@@ -15,6 +15,7 @@ case_=$4
 source "$SRC/tools/packages.sh"
 source "$SRC/tools/linux-common.sh"
 source "$SRC/tools/bare-roots.sh"
+[ -f "$EXE" ] || fail "no $EXE: tools/build-linux.sh builds it"
 arch=$(elf_arch "$EXE")
 suite=$case_
 [ "$case_" = whole ] && suite=bookworm
