@@ -32,9 +32,7 @@ case $arch in
     configure_host=()
     run=() ;;
   aarch64)
-    if ! dpkg --print-foreign-architectures | grep -qx arm64; then
-      as_root dpkg --add-architecture arm64
-    fi
+    need_foreign_arch arm64
     need_packages cmake make pkg-config dpkg-dev g++ g++-aarch64-linux-gnu qemu-user "${dev[@]/%/:arm64}"
     toolchain=(-DCMAKE_TOOLCHAIN_FILE="$src_dir/cmake/toolchain-aarch64.cmake")
     configure_host=(--host=aarch64-linux-gnu)

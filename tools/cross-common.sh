@@ -5,7 +5,7 @@
 # their static builds, and the font compiler built for this machine. Sourced
 # after tools/packages.sh, with `cache` set.
 
-# The versions both cross builds take from Debian 12, the same as the native
+# The versions all three builds take from Debian 12, the same as the native
 # build's packages.
 sdl_version=2.26.5
 mixer_version=2.6.2

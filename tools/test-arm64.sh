@@ -13,11 +13,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 source tools/packages.sh
-# arm64 as a second architecture of this machine (packages arm64 are missing
-# then, so need_packages refreshes the index).
-if ! dpkg --print-foreign-architectures | grep -qx arm64; then
-  as_root dpkg --add-architecture arm64
-fi
+need_foreign_arch arm64
 need_packages cmake make pkg-config g++-aarch64-linux-gnu qemu-user \
   libsdl2-dev:arm64 libsdl2-mixer-dev:arm64 libpng-dev:arm64 libgtest-dev:arm64 xvfb xdotool x11-apps
 
