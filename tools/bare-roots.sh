@@ -47,12 +47,15 @@ emulation_ready() {
 }
 
 # root_ready SUITE ARCH: the root's folder into ROOT, made first when the
-# cache has none with this recipe. A lock keeps two runs from making it at once.
+# cache has none with this recipe; a foreign one's emulator registered. A
+# lock keeps two runs from making it at once.
 root_ready() {
   local suite=$1 arch=$2 dir key t0
   dir=$roots_cache/$suite-$arch
   key="suite=$suite arch=$arch packages=$(root_packages "$suite" | xargs) recipe=$(declare -f root_make | sha256sum | cut -c1-16)"
   ROOT=$dir/root
+  # Also for a cached root: the registration does not outlive a restart.
+  [ "$arch" = "$(uname -m)" ] || emulation_ready
   mkdir -p "$roots_cache"
   exec {lock}>"$roots_cache/.lock-$suite-$arch"
   flock "$lock"
@@ -62,7 +65,6 @@ root_ready() {
   fi
   t0=$(date +%s)
   need_packages debootstrap
-  [ "$arch" = x86_64 ] || emulation_ready
   echo "Making the Debian $suite root for $arch"
   root_make "$suite" "$arch" "$dir"
   echo "$key" >"$dir/stamp"
