@@ -12,5 +12,11 @@ set(CMAKE_CROSSCOMPILING_EMULATOR qemu-aarch64)
 # Libraries, headers and packages of the target only; programs of the host.
 set(CMAKE_FIND_ROOT_PATH /usr/aarch64-linux-gnu /usr/lib/aarch64-linux-gnu)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(ENV{PKG_CONFIG_LIBDIR} /usr/lib/aarch64-linux-gnu/pkgconfig:/usr/share/pkgconfig)
+# A prefix of our own static SDL2 and SDL2_mixer (tools/build-linux.sh)
+# takes the place of the system's.
+if(DEFINED ENV{TAPEHISS_LINUX_PREFIX})
+  set(ENV{PKG_CONFIG_LIBDIR} $ENV{TAPEHISS_LINUX_PREFIX}/lib/pkgconfig)
+else()
+  set(ENV{PKG_CONFIG_LIBDIR} /usr/lib/aarch64-linux-gnu/pkgconfig:/usr/share/pkgconfig)
+endif()
 set(ENV{PKG_CONFIG_SYSROOT_DIR} "")

@@ -25,36 +25,15 @@ build_libraries() {
   local sdl_src mixer_src
   find_sources
 
-  echo "Building SDL2 $sdl_version for $host"
-  mkdir -p "$cache/build/sdl2"
-  (cd "$cache/build/sdl2" &&
-    "$sdl_src/configure" --host=$host --prefix="$prefix" --disable-shared --enable-static >configure.log 2>&1 &&
-    make -j"$jobs" >make.log 2>&1 && make install >install.log 2>&1) ||
-    { echo "SDL2 build failed, see $cache/build/sdl2/*.log" >&2; exit 1; }
-
-  # Only the built-in MP3 decoder (dr_mp3) and WAV: no external codec libraries.
-  echo "Building SDL2_mixer $mixer_version for $host"
-  (TAPEHISS_WIN_PREFIX=$prefix cmake -S "$mixer_src" -B "$cache/build/mixer" \
-      -DCMAKE_TOOLCHAIN_FILE="$src_dir/cmake/mingw-w64.cmake" -DCMAKE_BUILD_TYPE=Release \
-      -DCMAKE_INSTALL_PREFIX="$prefix" -DCMAKE_PREFIX_PATH="$prefix" \
-      -DBUILD_SHARED_LIBS=OFF -DSDL2MIXER_SAMPLES=OFF -DSDL2MIXER_VENDORED=OFF \
-      -DSDL2MIXER_DEPS_SHARED=OFF -DSDL2MIXER_CMD=OFF -DSDL2MIXER_FLAC=OFF -DSDL2MIXER_MOD=OFF \
-      -DSDL2MIXER_MIDI=OFF -DSDL2MIXER_OPUS=OFF -DSDL2MIXER_VORBIS= \
-      -DSDL2MIXER_MP3=ON -DSDL2MIXER_MP3_DRMP3=ON -DSDL2MIXER_MP3_MPG123=OFF \
-      -DSDL2MIXER_WAVE=ON >"$cache/mixer-configure.log" 2>&1 &&
-    cmake --build "$cache/build/mixer" -j"$jobs" >"$cache/mixer-build.log" 2>&1 &&
-    cmake --install "$cache/build/mixer" >"$cache/mixer-install.log" 2>&1) ||
-    { echo "SDL2_mixer build failed, see $cache/mixer-*.log" >&2; exit 1; }
-  # The mixer's CMake writes a .pc file only for a shared library.
-  printf '%s\n' "prefix=$prefix" 'libdir=${prefix}/lib' 'includedir=${prefix}/include' '' \
-    'Name: SDL2_mixer' 'Description: mixer library for SDL2 (static; dr_mp3 and WAV only)' \
-    "Version: $mixer_version" 'Requires: sdl2' 'Libs: -L${libdir} -lSDL2_mixer' \
-    'Cflags: -I${includedir}/SDL2' >"$prefix/lib/pkgconfig/SDL2_mixer.pc"
+  build_sdl_static "$host" --host=$host
+  # Windows keeps the mixer's WAV decoder beside MP3.
+  TAPEHISS_WIN_PREFIX=$prefix build_mixer_static "$host" \
+    -DCMAKE_TOOLCHAIN_FILE="$src_dir/cmake/mingw-w64.cmake" -DSDL2MIXER_WAVE=ON
 }
 
 # The stamp names the versions and the recipe above: a change to either
 # rebuilds, a change elsewhere in this script does not.
-libraries_once "sdl=$sdl_version mixer=$mixer_version recipe=$( (declare -f build_libraries; cat cmake/mingw-w64.cmake) |
+libraries_once "sdl=$sdl_version mixer=$mixer_version recipe=$( (declare -f build_libraries build_sdl_static build_mixer_static; cat cmake/mingw-w64.cmake) |
   sha256sum | cut -c1-16)" "SDL2/SDL2_mixer for $host"
 
 t1=$(date +%s)

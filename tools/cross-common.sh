@@ -1,10 +1,11 @@
 # shellcheck shell=bash disable=SC2154
 # (cache is the sourcing script's.)
-# Shared by the cross builds (tools/build-windows.sh, tools/build-web.sh):
-# Debian's source packages of SDL2 and SDL2_mixer, and the font compiler built
-# for this machine. Sourced after tools/packages.sh, with `cache` set.
+# Shared by the builds of our own SDL2 and SDL2_mixer (tools/build-windows.sh,
+# tools/build-web.sh, tools/build-linux.sh): Debian's source packages of both,
+# their static builds, and the font compiler built for this machine. Sourced
+# after tools/packages.sh, with `cache` set.
 
-# The versions both cross builds take from Debian 12, the same as the native
+# The versions all three builds take from Debian 12, the same as the native
 # build's packages.
 sdl_version=2.26.5
 mixer_version=2.6.2
@@ -39,6 +40,44 @@ libraries_once() {
   build_libraries
   echo "$key" >"$stamp"
   echo "$what built in $(( $(date +%s) - t0 )) s"
+}
+
+# build_sdl_static WHAT CONFIGURE_ARGS...: SDL2 from $sdl_src as a static
+# library into $prefix, by its own configure script.
+build_sdl_static() {
+  local what=$1
+  shift
+  echo "Building SDL2 $sdl_version for $what"
+  mkdir -p "$cache/build/sdl2"
+  (cd "$cache/build/sdl2" &&
+    "$sdl_src/configure" --prefix="$prefix" --disable-shared --enable-static "$@" >configure.log 2>&1 &&
+    make -j"$(nproc)" >make.log 2>&1 && make install >install.log 2>&1) ||
+    { echo "SDL2 build failed, see $cache/build/sdl2/*.log" >&2; exit 1; }
+}
+
+# build_mixer_static WHAT CMAKE_ARGS...: SDL2_mixer from $mixer_src as a
+# static library into $prefix, with only the built-in MP3 decoder (dr_mp3):
+# no external codec libraries. CMAKE_ARGS (a toolchain, another format) come
+# last and win.
+build_mixer_static() {
+  local what=$1
+  shift
+  echo "Building SDL2_mixer $mixer_version for $what"
+  (cmake -S "$mixer_src" -B "$cache/build/mixer" -DCMAKE_BUILD_TYPE=Release \
+      -DCMAKE_INSTALL_PREFIX="$prefix" -DCMAKE_PREFIX_PATH="$prefix" \
+      -DBUILD_SHARED_LIBS=OFF -DSDL2MIXER_SAMPLES=OFF -DSDL2MIXER_VENDORED=OFF \
+      -DSDL2MIXER_DEPS_SHARED=OFF -DSDL2MIXER_CMD=OFF -DSDL2MIXER_FLAC=OFF -DSDL2MIXER_MOD=OFF \
+      -DSDL2MIXER_MIDI=OFF -DSDL2MIXER_OPUS=OFF -DSDL2MIXER_VORBIS= \
+      -DSDL2MIXER_MP3=ON -DSDL2MIXER_MP3_DRMP3=ON -DSDL2MIXER_MP3_MPG123=OFF \
+      -DSDL2MIXER_WAVE=OFF "$@" >"$cache/mixer-configure.log" 2>&1 &&
+    cmake --build "$cache/build/mixer" -j"$(nproc)" >"$cache/mixer-build.log" 2>&1 &&
+    cmake --install "$cache/build/mixer" >"$cache/mixer-install.log" 2>&1) ||
+    { echo "SDL2_mixer build failed, see $cache/mixer-*.log" >&2; exit 1; }
+  # The mixer's CMake writes a .pc file only for a shared library.
+  printf '%s\n' "prefix=$prefix" 'libdir=${prefix}/lib' 'includedir=${prefix}/include' '' \
+    'Name: SDL2_mixer' 'Description: mixer library for SDL2 (static; built-in decoders only)' \
+    "Version: $mixer_version" 'Requires: sdl2' 'Libs: -L${libdir} -lSDL2_mixer' \
+    'Cflags: -I${includedir}/SDL2' >"$prefix/lib/pkgconfig/SDL2_mixer.pc"
 }
 
 # The unpacked source folders of both libraries, into the caller's sdl_src

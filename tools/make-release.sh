@@ -1,12 +1,16 @@
 #!/usr/bin/env bash
 # Makes the release archives in dist/:
-#   tapehiss-VERSION-linux-x86_64.tar.gz    stripped executable, info text, licence, screenshots
+#   tapehiss-VERSION-linux-x86_64.tar.gz    the self-contained executable (needs only the C
+#   tapehiss-VERSION-linux-arm64.tar.gz     library), stripped, info text, licence, screenshots
+#   tapehiss_VERSION_amd64.deb, _arm64.deb  the same executables with the desktop entry, icons, docs
 #   tapehiss-VERSION-windows-x86_64.zip     one static tapehiss.exe, the same with CRLF line ends
 #   tapehiss-VERSION-web.zip                a folder for any static web server: the page,
 #                                           tapehiss.js, tapehiss.wasm, the same texts
 # then unpacks each into a fresh folder and runs it from there as a new user
-# would (the Linux one under Xvfb, the Windows one under Wine, the web one in
-# headless chromium): it must show the title picture and leave with status 0
+# would (the Linux ones in bare Debian 12 roots, the arm64 one under
+# qemu-aarch64, each .deb installed, run and removed in a bare Debian 13 root,
+# the Windows one under Wine, the web one in headless chromium): it must show
+# every scene as drawn, or at least the title picture, and leave with status 0
 # after a key press per scene.
 # A video made by tools/make-video.sh --60fps is copied beside them.
 # Usage: tools/make-release.sh
@@ -21,11 +25,14 @@ linux_build=$root/build/release
 bash tools/setup-deps.sh test
 source tools/packages.sh
 source tools/xdisplay.sh
+source tools/linux-common.sh
+cache=unused source tools/cross-common.sh  # for the library versions
 need_packages zip unzip wine64 binutils-mingw-w64-x86-64 chromium
 cmake -S . -B "$linux_build" -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$linux_build" -j"$(nproc)" --target tapehiss shot_check tapehiss-facts >/dev/null
 source tools/facts.sh
 load_facts "$linux_build"
+for arch in x86_64 aarch64; do bash tools/build-linux.sh "$arch" >/dev/null; done
 bash tools/build-windows.sh >/dev/null
 bash tools/build-web.sh >/dev/null
 
@@ -37,7 +44,7 @@ trap '[ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null; rm -rf "$work"' EXIT
 rm -rf "$work"
 mkdir -p "$work"
 
-# The info text, for PLATFORM (linux, windows or web).
+# The info text, for PLATFORM (linux-x86_64, linux-arm64, windows or web).
 info_text() {
   local platform=$1 exe needs start release="$1 x86-64 release" display
   local leave="Closing the window
@@ -65,15 +72,23 @@ info_text() {
   elif [ "$platform" = windows ]; then
     exe=tapehiss.exe
     needs="64-bit Windows 8 or later. Nothing to install: the one executable holds
-  the pictures, the font, the tune and the libraries (SDL2 2.26.5,
-  SDL2_mixer 2.6.2)."
+  the pictures, the font, the tune and the libraries (SDL2 $sdl_version,
+  SDL2_mixer $mixer_version)."
     start="Double-click tapehiss.exe (if SmartScreen asks: More info, Run anyway)."
   else
     exe=tapehiss
-    needs="x86-64 Linux with a desktop (X11 or Wayland), SDL2 2.26 and SDL2_mixer
-  2.6 or later with MP3 support (on Debian 12:
-  sudo apt install libsdl2-2.0-0 libsdl2-mixer-2.0-0)."
-    start="Run ./tapehiss in this folder."
+    local cpu=x86-64 deb=amd64
+    [ "$platform" = linux-arm64 ] && cpu=arm64 deb=arm64
+    release="Linux $cpu release"
+    needs="$cpu Linux with a desktop (X11 or Wayland) and the GNU C
+  library $glibc_floor or later: $glibc_floor_systems.
+  Nothing to install: the one executable holds the pictures, the font, the
+  tune and the libraries (SDL2 $sdl_version, SDL2_mixer $mixer_version); it uses the
+  desktop's own X11 or Wayland and sound libraries. On an older system the
+  loader refuses to start it, saying that version GLIBC_$glibc_floor is not found."
+    start="Run ./tapehiss in this folder. Or install tapehiss_${version}_$deb.deb,
+  released beside this archive (sudo apt install ./tapehiss_${version}_$deb.deb),
+  and start it from the desktop's menu or as tapehiss."
   fi
   # Scene times without key presses: each wait ends half a second past its
   # limit on average, and the main scene's limit counts from the credits.
@@ -152,8 +167,9 @@ stage() {
     info_text windows | sed 's/$/\r/' >"$dir/TAPEHISS.TXT"
     sed 's/$/\r/' LICENSE >"$dir/LICENSE.txt"
   else
-    strip -o "$dir/tapehiss" "$exe"
-    info_text linux >"$dir/TAPEHISS.TXT"
+    "$(tool_prefix "$(elf_arch "$exe")")strip" -o "$dir/tapehiss" "$exe"
+    check_self_contained "$dir/tapehiss"
+    info_text "$platform" >"$dir/TAPEHISS.TXT"
     cp LICENSE "$dir/LICENSE.txt"
   fi
 }
@@ -191,22 +207,39 @@ check_run() {
 }
 
 mkdir -p "$dist"
-linux_name=tapehiss-$version-linux-x86_64
 windows_name=tapehiss-$version-windows-x86_64
 web_name=tapehiss-$version-web
-stage "$linux_name" linux "$linux_build/tapehiss"
+rm -f "$dist"/tapehiss-"$version"-linux-*.tar.gz "$dist"/tapehiss_"$version"_*.deb
+for arch in x86_64 aarch64; do
+  linux_name=tapehiss-$version-linux-${arch/aarch64/arm64}
+  stage "$linux_name" "linux-${arch/aarch64/arm64}" "build/linux-$arch/tapehiss"
+  tar -C "$work" --owner=0 --group=0 --sort=name -czf "$dist/$linux_name.tar.gz" "$linux_name"
+  deb=tapehiss_${version}_$(deb_arch "$arch").deb
+  cp "build/linux-$arch/$deb" "$dist/"
+  # The package's dependencies are dpkg-shlibdeps' word: the C library alone.
+  depends=$(dpkg-deb -f "$dist/$deb" Depends)
+  [ "$depends" = "libc6 (>= $glibc_floor)" ] || { echo "$deb depends on: $depends" >&2; exit 1; }
+done
 stage "$windows_name" windows build/windows/tapehiss.exe
 stage "$web_name" web build/web
-rm -f "$dist/$linux_name.tar.gz" "$dist/$windows_name.zip" "$dist/$web_name.zip"
-tar -C "$work" --owner=0 --group=0 --sort=name -czf "$dist/$linux_name.tar.gz" "$linux_name"
+rm -f "$dist/$windows_name.zip" "$dist/$web_name.zip"
 (cd "$work" && zip -qr -X "$dist/$windows_name.zip" "$windows_name")
 (cd "$work" && zip -qr -X "$dist/$web_name.zip" "$web_name")
 
-# As a new user: unpack into fresh folders and run from there.
-mkdir "$work/try-linux" "$work/try-windows"
-tar -C "$work/try-linux" -xzf "$dist/$linux_name.tar.gz"
+# As a new user: unpack into fresh folders and run from there; the Linux
+# archives in bare Debian 12 roots, each .deb (beside it) in a bare Debian 13.
+for arch in x86_64 aarch64; do
+  linux_name=tapehiss-$version-linux-${arch/aarch64/arm64}
+  mkdir "$work/try-$arch"
+  tar -C "$work/try-$arch" -xzf "$dist/$linux_name.tar.gz"
+  cp "$dist/tapehiss_${version}_$(deb_arch "$arch").deb" "$work/try-$arch/$linux_name/"
+  for case_ in bookworm trixie; do
+    bash tests/e2e/test_bare_root.sh "$work/try-$arch/$linux_name/tapehiss" "$root" "$linux_build" "$case_" |
+      grep -v '^PASS$'
+  done
+done
+mkdir "$work/try-windows"
 unzip -q "$dist/$windows_name.zip" -d "$work/try-windows"
-check_run "$linux_name" "$work/try-linux/$linux_name/tapehiss"
 source tools/wine-env.sh
 check_run "$windows_name" "$WINE" "$work/try-windows/$windows_name/tapehiss.exe"
 "$WINESERVER" -k 2>/dev/null || true

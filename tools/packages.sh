@@ -14,6 +14,12 @@ need_packages() {
   apt_get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
+# need_foreign_arch ARCH: Debian's packages of ARCH (arm64) installable beside
+# this machine's own (after which need_packages refreshes the index for them).
+need_foreign_arch() {
+  dpkg --print-foreign-architectures | grep -qx "$1" || as_root dpkg --add-architecture "$1"
+}
+
 # as_root CMD...: runs CMD as root (through sudo when not root).
 as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi

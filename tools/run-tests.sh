@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs the whole test suite: unit, flow
-# and end-to-end tests on a release build, then the unit and flow tests again
-# under AddressSanitizer and UndefinedBehaviorSanitizer, then the tests of
-# every x86-64 plasma and logo routine (under emulation those this CPU lacks),
-# then the Windows build cross-compiled and run under Wine, then the unit tests
-# of an arm64 build under emulation, then the web build (golden frames in wasm
-# under node, the show in headless chromium). Warnings are errors unless
-# TAPEHISS_WERROR=OFF is set.
+# and end-to-end tests on a release build (among them the self-contained
+# executable in bare Debian roots), then the unit and flow tests again under
+# AddressSanitizer and UndefinedBehaviorSanitizer, then the tests of every
+# x86-64 plasma and logo routine (under emulation those this CPU lacks), then
+# the Windows build cross-compiled and run under Wine, then the unit tests of
+# an arm64 build and its self-contained executable in bare roots under
+# emulation, then the web build (golden frames in wasm under node, the show
+# in headless chromium). Warnings are errors unless TAPEHISS_WERROR=OFF is set.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/setup-deps.sh test
@@ -19,6 +20,10 @@ werror="-DTAPEHISS_WERROR=${TAPEHISS_WERROR:-ON}"
 
 cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release "$werror" >/dev/null
 cmake --build build/release -j"$jobs"
+# The self-contained executable and its .deb, and the bare Debian roots that
+# the release stage tries them in (libraries and roots cached outside the tree).
+bash tools/build-linux.sh x86_64
+bash tools/bare-roots.sh x86_64
 # The whole run on the dummy driver is there for the sanitizers below.
 ctest --test-dir build/release --output-on-failure -j"$jobs" --timeout 900 -E 'Flow.DummyDriverWholeRun'
 # What the end-to-end runs measured (ctest keeps every test's output there).
@@ -40,7 +45,8 @@ bash tools/test-cpu-routines.sh build/release
 bash tools/build-windows.sh
 bash tools/test-windows.sh build/windows/tapehiss.exe build/release
 
-# The arm64 build, where only the plain passes exist, under qemu-aarch64.
+# The arm64 build, where only the plain passes exist, under qemu-aarch64:
+# its unit tests, then the self-contained executable in bare Debian roots.
 bash tools/test-arm64.sh
 
 # The web build (SDL2/SDL2_mixer/GoogleTest for wasm are built once into a

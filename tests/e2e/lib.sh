@@ -132,15 +132,21 @@ walk_scenes() {
   press space
   wait_for_scene main
   sleep 1
-  local first second pass1 pass2
+  local first second pass1 pass2 t1 t2
+  t1=$(date +%s.%N)
   first=$(checked_shot main-moment main1) || fail "first main-scene shot"
   sleep 1
+  t2=$(date +%s.%N)
   second=$(checked_shot main-moment main2) || fail "second main-scene shot"
   echo "$first" | grep -v '^unscaled'
   echo "$second" | grep -v '^unscaled'
   pass1=$(grep -o 'after pass [0-9]*' <<<"$first" | awk '{print $3}')
   pass2=$(grep -o 'after pass [0-9]*' <<<"$second" | awk '{print $3}')
   [ "$pass2" -gt "$pass1" ] || fail "the main scene does not move (passes $pass1, $pass2)"
+  # A rough pace (the shots take time of their own): enough to tell an
+  # emulated run's from a native one's.
+  awk -v a="$pass1" -v b="$pass2" -v t1="$t1" -v t2="$t2" \
+    'BEGIN { printf "main scene: passes %d to %d in %.2f s between the shots, about %.1f passes/s\n", a, b, t2 - t1, (b - a) / (t2 - t1) }'
   press space
   wait_for_scene end
   checked_shot end-moment end || fail "end screen"
