@@ -9,7 +9,9 @@
 // - open_state and open_error belong to the opener while open_state is
 //   OPENING; the show moves OPENING on to ABANDONED when it stops waiting.
 //   opener_running is true from the opener's start to its end. All three
-//   change only under open_lock. Once no opener runs, the way out brings the
+//   change only under open_lock. (SDL's threads, locks and conditions, not
+//   the C++ library's: those would pull in parts of it that want a newer C
+//   library than the self-contained build allows.) Once no opener runs, the way out brings the
 //   state back to NOT_STARTED, so a later run in the same process (the tests')
 //   opens afresh.
 // - opener_in_sdl is true exactly while the opener is inside an SDL call. It
@@ -24,16 +26,12 @@
 #include <SDL.h>
 #include <SDL_mixer.h>
 #include <atomic>
-#include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
-#include <mutex>
-#include <thread>
 
 enum open_progress { NOT_STARTED, OPENING, OPENED, FAILED, ABANDONED };
-static std::mutex open_lock;
-static std::condition_variable open_changed;
+static SDL_mutex* open_lock;
+static SDL_cond* open_changed;
 static open_progress open_state = NOT_STARTED;
 static bool opener_running;
 static bool opener_in_sdl;
@@ -48,15 +46,15 @@ static_assert(std::atomic<int64_t>::is_always_lock_free, "the mixer's thread mus
 // (a working one mixes a chunk of 1024 samples every 23 ms).
 static constexpr int64_t STALL_US = 150000;
 // How often the wait for the opener looks at a stop request.
-static constexpr int OPEN_LOOK_MS = 5;
+static constexpr Uint32 OPEN_LOOK_MS = 5;
 // How long the way out gives a working device to close before the process
 // ends by itself.
-static constexpr int CLOSE_LIMIT_MS = 500;
+static constexpr Uint32 CLOSE_LIMIT_MS = 500;
 
 // Real time, whatever clock the show runs on (the null driver's is virtual).
 static int64_t real_us() {
-    using namespace std::chrono;
-    return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
+    static const double us_per_count = 1e6 / double(SDL_GetPerformanceFrequency());
+    return int64_t(double(SDL_GetPerformanceCounter()) * us_per_count);
 }
 
 static void note_mixed(void*, Uint8*, int) { last_mix_us.store(real_us(), std::memory_order_relaxed); }
@@ -70,19 +68,17 @@ static bool open_output() {
     return ok;
 }
 
-static void run_opener() {
-    {
-        std::lock_guard<std::mutex> hold(open_lock);
-        if (open_state != OPENING) {
-            opener_running = false;
-            return;
-        }
-        opener_in_sdl = true;
-    }
+static int run_opener(void*) {
+    SDL_LockMutex(open_lock);
+    const bool go = open_state == OPENING;
+    opener_in_sdl = go;
+    opener_running = go;
+    SDL_UnlockMutex(open_lock);
+    if (!go) return 0;
     const bool ok = open_output();
     char error[sizeof open_error];
     SDL_strlcpy(error, ok ? "" : SDL_GetError(), sizeof error);
-    std::lock_guard<std::mutex> hold(open_lock);
+    SDL_LockMutex(open_lock);
     opener_in_sdl = false;
     opener_running = false;
     if (open_state == OPENING) {
@@ -91,7 +87,16 @@ static void run_opener() {
     } else {
         opened_late = ok;
     }
-    open_changed.notify_all();
+    SDL_CondBroadcast(open_changed);
+    SDL_UnlockMutex(open_lock);
+    return 0;
+}
+
+// The lock and its condition, made once; false when they cannot be had.
+static bool have_open_lock() {
+    if (!open_lock) open_lock = SDL_CreateMutex();
+    if (!open_changed) open_changed = SDL_CreateCond();
+    return open_lock && open_changed;
 }
 
 bool sound_open() {
@@ -103,33 +108,39 @@ bool sound_open() {
     if (!ok) SDL_strlcpy(trouble, SDL_GetError(), sizeof trouble);
     return ok;
 #else
-    std::unique_lock<std::mutex> hold(open_lock);
+    if (!have_open_lock()) {
+        SDL_strlcpy(trouble, SDL_GetError(), sizeof trouble);
+        return false;
+    }
+    SDL_LockMutex(open_lock);
     // Once, but for an open that failed (nothing is open then).
     if ((open_state != NOT_STARTED && open_state != FAILED) || opener_running) {
         SDL_strlcpy(trouble, "the sound output was opened before", sizeof trouble);
+        SDL_UnlockMutex(open_lock);
         return false;
     }
     open_state = OPENING;
-    opener_running = true;
-    try {
-        std::thread(run_opener).detach();  // never joined: it may stay blocked for good
-    } catch (const std::system_error& e) {
+    SDL_Thread* opener = SDL_CreateThread(run_opener, "tapehiss-sound-open", nullptr);
+    if (!opener) {
         open_state = FAILED;
-        opener_running = false;
-        SDL_snprintf(trouble, sizeof trouble, "no thread to open it on: %s", e.what());
+        SDL_snprintf(trouble, sizeof trouble, "no thread to open it on: %s", SDL_GetError());
+        SDL_UnlockMutex(open_lock);
         return false;
     }
-    for (uint32_t waited = 0; waited < SOUND_OPEN_LIMIT_MS && open_state == OPENING && !platform_stop_signal();
+    SDL_DetachThread(opener);  // never joined: it may stay blocked for good
+    for (Uint32 waited = 0; waited < SOUND_OPEN_LIMIT_MS && open_state == OPENING && !platform_stop_signal();
          waited += OPEN_LOOK_MS)
-        open_changed.wait_for(hold, std::chrono::milliseconds(OPEN_LOOK_MS));
+        SDL_CondWaitTimeout(open_changed, open_lock, OPEN_LOOK_MS);
+    bool opened = open_state == OPENED;
     if (open_state == OPENING) {
         open_state = ABANDONED;
         SDL_snprintf(trouble, sizeof trouble, "the sound output did not open within %u seconds",
                      unsigned(SOUND_OPEN_LIMIT_MS / 1000));
-        return false;
+    } else if (open_state == FAILED) {
+        SDL_strlcpy(trouble, open_error, sizeof trouble);
     }
-    if (open_state == FAILED) SDL_strlcpy(trouble, open_error, sizeof trouble);
-    return open_state == OPENED;
+    SDL_UnlockMutex(open_lock);
+    return opened;
 #endif
 }
 
@@ -161,58 +172,56 @@ void sound_fade_out(int ms) { Mix_FadeOutMusic(ms); }
 // --- the way out ---------------------------------------------------------------
 
 bool sound_lets_sdl_go() {
-    std::lock_guard<std::mutex> hold(open_lock);
-    if (opener_in_sdl) return false;
-    if (open_state == OPENING) open_state = ABANDONED;  // its thread has not begun: it never will
-    return true;
+    if (!open_lock) return true;  // no open was ever begun
+    SDL_LockMutex(open_lock);
+    const bool free = !opener_in_sdl;
+    if (free && open_state == OPENING) open_state = ABANDONED;  // its thread has not begun: it never will
+    SDL_UnlockMutex(open_lock);
+    return free;
 }
 
 // True when an open output takes no samples: it mixes nothing new within
 // STALL_US (a working one mixes a chunk every 23 ms). A device that has just
 // stopped mixed only a moment ago, so a fresh chunk is waited for.
 static bool output_stalled() {
-    {
-        std::lock_guard<std::mutex> hold(open_lock);
-        if (open_state != OPENED && !opened_late) return false;
-    }
+    if (!open_lock) return false;
+    SDL_LockMutex(open_lock);
+    const bool open = open_state == OPENED || opened_late;
+    SDL_UnlockMutex(open_lock);
+    if (!open) return false;
     const int64_t asked = real_us();
     while (last_mix_us.load() <= asked) {
         if (real_us() - asked > STALL_US) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(OPEN_LOOK_MS));
+        SDL_Delay(OPEN_LOOK_MS);
     }
     return false;
 }
 
+#ifndef SDL_THREADS_DISABLED
+// Ends the process (status 0, the way out's) unless the close is over within
+// CLOSE_LIMIT_MS. No flush of every stream: the mixer's thread may hold one,
+// blocked in its write; our lines go unbuffered to stderr.
+static SDL_sem* close_over;
+static int watch_close(void*) {
+    if (SDL_SemWaitTimeout(close_over, CLOSE_LIMIT_MS) != 0) std::_Exit(0);
+    return 0;
+}
+#endif
+
 // A device that stops taking samples in the very moment it is closed would
-// hold the close for ever: a watch ends the process (status 0, the way out's)
-// should the close take longer than CLOSE_LIMIT_MS.
+// hold the close for ever: a watch ends the process should it take longer
+// than CLOSE_LIMIT_MS.
 static void close_sound_within_limit() {
-#ifdef SDL_THREADS_DISABLED
+#ifndef SDL_THREADS_DISABLED
+    if (!close_over) close_over = SDL_CreateSemaphore(0);
+    SDL_Thread* watch = close_over ? SDL_CreateThread(watch_close, "tapehiss-sound-close", nullptr) : nullptr;
     Mix_CloseAudio();
+    if (watch) {
+        SDL_SemPost(close_over);
+        SDL_WaitThread(watch, nullptr);
+    }
 #else
-    static std::mutex watch_lock;
-    static std::condition_variable closed_now;
-    static bool closed;
-    closed = false;
-    std::thread watch;
-    try {
-        watch = std::thread([] {
-            std::unique_lock<std::mutex> hold(watch_lock);
-            // No flush of every stream: the mixer's thread may hold one,
-            // blocked in its write. Our lines go unbuffered to stderr.
-            if (!closed_now.wait_for(hold, std::chrono::milliseconds(CLOSE_LIMIT_MS), [] { return closed; }))
-                std::_Exit(0);
-        });
-    } catch (const std::system_error&) {
-        // No watch to be had: close all the same.
-    }
     Mix_CloseAudio();
-    {
-        std::lock_guard<std::mutex> hold(watch_lock);
-        closed = true;
-    }
-    closed_now.notify_all();
-    if (watch.joinable()) watch.join();
 #endif
 }
 
@@ -224,9 +233,11 @@ void sound_close_and_quit() {
     }
     if (SDL_WasInit(SDL_INIT_AUDIO)) close_sound_within_limit();
     SDL_Quit();
-    std::lock_guard<std::mutex> hold(open_lock);
+    if (!open_lock) return;
+    SDL_LockMutex(open_lock);
     if (!opener_running) {
         open_state = NOT_STARTED;
         opened_late = false;
     }
+    SDL_UnlockMutex(open_lock);
 }
