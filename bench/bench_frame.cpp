@@ -31,7 +31,7 @@ static void build_scene_tables() {
         std::exit(1);
     }
     render_scroll_strip(scroll_text);
-    build_logo_frames();
+    build_logo_frames_range(logo_frames, 0, LOGO_FRAME_COUNT);
     build_plasma_palette();
     build_plasma_field();
     build_plasma_phase();

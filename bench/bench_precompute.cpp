@@ -3,6 +3,7 @@
 #include "assets.h"
 #include "effects/logo.h"
 #include "effects/plasma.h"
+#include "platform/os_memory.h"
 #include "text/scroller.h"
 #include <benchmark/benchmark.h>
 #include <cstddef>
@@ -12,7 +13,7 @@
 // The intro never gives its table back; the benchmarks do, after each pass.
 static void os_unmap_big(void* block, size_t bytes) { munmap(block, bytes); }
 
-static constexpr size_t TABLE_BYTES = size_t(LOGO_TABLE_ENTRIES) * sizeof(int64_t);
+static constexpr size_t TABLE_BYTES = LOGO_TABLE_BYTES;
 
 // What precompute_all does, except that the logo table is fresh memory on each
 // pass (precompute_all keeps its table for good), so page faults are counted
@@ -23,9 +24,9 @@ static void BM_precompute_all(benchmark::State& state) {
         scroll_pos = 0;
         if (!obtain_scroll_strip()) state.SkipWithError("no scroll strip");
         render_scroll_strip(scroll_text);
-        int64_t* table = map_logo_memory(TABLE_BYTES);
+        int64_t* table = static_cast<int64_t*>(os_map_big(TABLE_BYTES));
         if (!table) { state.SkipWithError("no memory"); break; }
-        build_logo_frames_into(table);
+        build_logo_frames_range(table, 0, LOGO_FRAME_COUNT);
         prepare_logo_drawing(logo_picture);
         build_plasma_palette();
         build_plasma_field();
@@ -41,9 +42,9 @@ BENCHMARK(BM_precompute_all)->Unit(benchmark::kMillisecond)->UseRealTime()->Iter
 // Mapping, filling and releasing the logo table.
 static void BM_fill_logo_frames(benchmark::State& state) {
     for (auto _ : state) {
-        int64_t* table = map_logo_memory(TABLE_BYTES);
+        int64_t* table = static_cast<int64_t*>(os_map_big(TABLE_BYTES));
         if (!table) { state.SkipWithError("no memory"); break; }
-        build_logo_frames_into(table);
+        build_logo_frames_range(table, 0, LOGO_FRAME_COUNT);
         benchmark::DoNotOptimize(table[LOGO_TABLE_ENTRIES - 1]);
         os_unmap_big(table, TABLE_BYTES);
     }
@@ -55,7 +56,7 @@ BENCHMARK(BM_fill_logo_frames)->Unit(benchmark::kMillisecond)->UseRealTime()->It
 // written per 4 KB page so the kernel faults in (and zeroes) all of it.
 static void BM_first_touch_floor(benchmark::State& state) {
     for (auto _ : state) {
-        int64_t* table = map_logo_memory(TABLE_BYTES);
+        int64_t* table = static_cast<int64_t*>(os_map_big(TABLE_BYTES));
         if (!table) { state.SkipWithError("no memory"); break; }
         volatile uint8_t* bytes = reinterpret_cast<uint8_t*>(table);
         for (size_t i = 0; i < TABLE_BYTES; i += 4096) bytes[i] = 1;
@@ -68,7 +69,7 @@ BENCHMARK(BM_first_touch_floor)->Unit(benchmark::kMillisecond)->UseRealTime()->I
 // Second floor: faulting in and writing every byte (memset).
 static void BM_first_touch_write_all(benchmark::State& state) {
     for (auto _ : state) {
-        int64_t* table = map_logo_memory(TABLE_BYTES);
+        int64_t* table = static_cast<int64_t*>(os_map_big(TABLE_BYTES));
         if (!table) { state.SkipWithError("no memory"); break; }
         std::memset(table, 1, TABLE_BYTES);
         benchmark::DoNotOptimize(table[LOGO_TABLE_ENTRIES - 1]);

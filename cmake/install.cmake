@@ -22,4 +22,6 @@ if(TAPEHISS_TESTS AND NOT CMAKE_CROSSCOMPILING)
   add_test(NAME install_rules
     COMMAND bash ${CMAKE_SOURCE_DIR}/tools/check-install.sh ${CMAKE_BINARY_DIR} ${PROJECT_VERSION})
   set_tests_properties(install_rules PROPERTIES LABELS unit)
+  add_test(NAME user_guide COMMAND bash ${CMAKE_SOURCE_DIR}/tools/check-user-guide.sh ${CMAKE_BINARY_DIR})
+  set_tests_properties(user_guide PROPERTIES LABELS unit)
 endif()

@@ -19,7 +19,7 @@ constexpr uint8_t FILL = 0x3C;
 
 // Colour after n >= 1 advances of the ramp that starts at 10: 20, 30, ..., 250
 // and round again.
-int32_t ramp_after(int64_t n) { return int32_t(20 + 10 * ((n - 1) % 24)); }
+int32_t ramp_after(int64_t n) { return end_colour_after(END_START_COLOUR, n); }
 
 // What one row of the screen shows after the ribbons were drawn over FILL.
 struct row_view {
@@ -228,6 +228,9 @@ TEST(EndScreenBars, ColourRampsThroughTwentyToTwoFiftyAcrossRowsAndFrames) {
     EXPECT_EQ(view_row(600).colour, 250);
     EXPECT_EQ(view_row(599).colour, 20);
     EXPECT_EQ(view_row(598).colour, 30);
+    // The ramp's values, counted from the start: 10, then 20, 30, ..., 250.
+    for (auto [rows, want] : {std::pair<int64_t, int32_t>{0, 10}, {1, 20}, {24, 250}, {25, 20}, {48, 250}, {49, 20}})
+        EXPECT_EQ(ramp_after(rows), want) << rows << " rows on";
 }
 
 TEST(EndScreenBars, WriteOnlyColourBytes) {

@@ -194,8 +194,7 @@ TEST(EndMoments, ShortCutEqualsRunningTheFrames) {
     for (int64_t f = 0; f < END_CYCLES * 48; ++f) {
         ASSERT_EQ(c, end_bar_colour_before(f)) << "frame " << f;
         for (int64_t r = 0; r < rows; ++r) {
-            c += 10;
-            if (c > 254) c = 20;
+            c = end_colour_advanced(c);
         }
     }
 }

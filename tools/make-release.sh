@@ -44,103 +44,20 @@ trap '[ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null; rm -rf "$work"' EXIT
 rm -rf "$work"
 mkdir -p "$work"
 
-# The info text, for PLATFORM (linux-x86_64, linux-arm64, windows or web).
+# The info text, for PLATFORM (linux-x86_64, linux-arm64, windows or web):
+# the README's user guide as plain text, under a line that names the release,
+# with the files of this archive.
 info_text() {
-  local platform=$1 exe needs start release="$1 x86-64 release" display
-  local leave="Closing the window
-  does nothing: press a key. Left by keys or by itself, it exits with
-  status 0."
-  display="A display that takes a 1280 x 720 full-screen window (a larger one shows
-  it scaled, black around), about $FACT_SHOW_MEMORY_MB MB of free memory, and a sound device
-  (without one the intro runs silently)."
-  if [ "$platform" = web ]; then
-    release="web release"
-    exe="index.html, tapehiss.js, tapehiss.wasm"
-    needs="A desktop web browser with WebAssembly SIMD: Chrome or Edge 91,
-  Firefox 89, Safari 16.4 or later, 64-bit, with about $FACT_WEB_SHOW_MEMORY_MB MB of memory to
-  give the page (phones and 32-bit browsers cannot)."
-    display="The page shows the picture as large as the window allows, aspect
-  kept, every pixel sharp; the click that starts it also asks for full
-  screen and starts the sound."
-    start="Serve this folder with any static web server and open it, e.g.
-    python3 -m http.server 8000      (then open http://127.0.0.1:8000/)
-  and click or press a key: browsers start sound and full screen only then.
-  Opened straight from the disk (file://) it cannot load its code."
-    leave="At the end the
-  page says so and offers to play it again; closing the tab ends it at any
-  time."
-  elif [ "$platform" = windows ]; then
-    exe=tapehiss.exe
-    needs="64-bit Windows 8 or later. Nothing to install: the one executable holds
-  the pictures, the font, the tune and the libraries (SDL2 $sdl_version,
-  SDL2_mixer $mixer_version)."
-    start="Double-click tapehiss.exe (if SmartScreen asks: More info, Run anyway)."
-  else
-    exe=tapehiss
-    local cpu=x86-64 deb=amd64
-    [ "$platform" = linux-arm64 ] && cpu=arm64 deb=arm64
-    release="Linux $cpu release"
-    needs="$cpu Linux with a desktop (X11 or Wayland) and the GNU C
-  library $glibc_floor or later: $glibc_floor_systems.
-  Nothing to install: the one executable holds the pictures, the font, the
-  tune and the libraries (SDL2 $sdl_version, SDL2_mixer $mixer_version); it uses the
-  desktop's own X11 or Wayland and sound libraries. On an older system the
-  loader refuses to start it, saying that version GLIBC_$glibc_floor is not found."
-    start="Run ./tapehiss in this folder. Or install tapehiss_${version}_$deb.deb,
-  released beside this archive (sudo apt install ./tapehiss_${version}_$deb.deb),
-  and start it from the desktop's menu or as tapehiss."
-  fi
-  # Scene times without key presses: each wait ends half a second past its
-  # limit on average, and the main scene's limit counts from the credits.
-  local t=$FACT_TITLE_SECONDS c=$FACT_CREDITS_SECONDS m=$FACT_MAIN_SCENE_SECONDS f=$FACT_END_FADE_AFTER_S
-  local credits_at main_at end_at over main_len end_len
-  clock() { printf '%d:%02d' $(($1 / 60)) $(($1 % 60)); }
-  credits_at=$(clock $((t + 1))) main_at=$(clock $((t + c + 1))) end_at=$(clock $((t + m + 1)))
-  over=$(clock $((t + m + f + 2))) main_len=$((m - c)) end_len=$((f + 1))
+  local platform=$1 release exe
+  case $platform in
+    web) release="web release" exe="index.html, tapehiss.js, tapehiss.wasm   the page and the show" ;;
+    windows) release="Windows x86-64 release" exe="tapehiss.exe       the show" ;;
+    linux-arm64) release="Linux arm64 release" exe="tapehiss           the show" ;;
+    *) release="Linux x86-64 release" exe="tapehiss           the show" ;;
+  esac
+  printf 'TAPEHISS MEETS MODERNITY                                          v%s\n%s\n\n' "$version" "$release"
+  python3 tools/user_guide.py README.md
   cat <<EOF
-TAPEHISS MEETS MODERNITY                                          v$version
-An intro by ZVK for Moxbar Twenty Five, $release
-
-WARNING: FLASHING LIGHTS
-  For about $main_len seconds the main scene fills most of the screen with a
-  plasma that cycles saturated red at 3 to 30 flashes a second. This can
-  trigger seizures in people with photosensitive epilepsy. Do not watch it
-  if that may concern you or anyone watching; a key press leaves the main
-  scene at once.
-
-  $FACT_CREDITS_LINE_1
-  $FACT_CREDITS_LINE_2
-  $FACT_CREDITS_LINE_3
-  $FACT_CREDITS_LINE_4
-  $FACT_CREDITS_LINE_5
-
-WHAT IT NEEDS
-  $needs
-  $display
-
-HOW TO START IT
-  $start
-  It takes no arguments and reads no files or settings.
-
-HOW TO LEAVE IT
-  Any key moves on to the next scene: title, credits, main scene, end screen,
-  and from the end screen out. Four key presses leave it from the start;
-  without any it ends by itself after about $((${over%:*})) min $((10#${over#*:})) s. $leave
-
-SCENES (without key presses)
-  0:00  title picture                                     $t-$((t + 1)) s
-  $credits_at  credits                                           $c-$((c + 1)) s
-  $main_at  main scene: plasma, rotating and zooming logo,
-        scroller; the tune starts                         about $main_len s
-  $end_at  end screen: greetings beside two twisting
-        ribbons; the tune fades out after $f s            about $end_len s
-  $over  end
-
-VIDEO AND BROWSER
-  The whole show at 1280 x 720, 60 frames per second, with the tune:
-  tapehiss-$version-1280x720-60fps.mp4, released beside this archive.
-  The same show, pixel for pixel, plays in a web browser from
-  tapehiss-$version-web.zip (a folder for any static web server).
 
 FILES
   $exe
@@ -148,8 +65,7 @@ FILES
   LICENSE.txt        MIT licence, for the code and for every asset
   screenshots/       the four scenes, 1280 x 720
 
-Pictures, font and tune are ZVK's own work, made by the generators in the
-source repository. Copyright (c) 2026 ZVK.
+Copyright (c) 2026 ZVK.
 EOF
 }
 

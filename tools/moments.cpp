@@ -67,18 +67,9 @@ void apply_main_state(const main_state* s, int32_t* logo_pos, int32_t* logo_dir)
     *logo_dir = s->logo_dir;
 }
 
-
 int32_t end_bar_colour_before(int64_t frame) {
-    // Each advance adds 10 and jumps from above 254 back to 20, so after the
-    // first advance the colour runs round 20, 30, ..., 250.
     constexpr int64_t rows = END_BAR_BOTTOM_ROW - END_BAR_TOP_ROW + 1;
-    const int64_t advances = frame * rows;
-    if (advances == 0) return END_START_COLOUR;
-    if (END_START_COLOUR + 10 * advances <= 254) return int32_t(END_START_COLOUR + 10 * advances);
-    // Advances still left after the first wrap to 20.
-    const int64_t to_wrap = (254 - END_START_COLOUR) / 10 + 1;
-    const int64_t left = advances - to_wrap;
-    return int32_t(20 + 10 * (left % 24));
+    return end_colour_after(END_START_COLOUR, frame * rows);
 }
 
 void draw_title_moment() {

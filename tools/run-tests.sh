@@ -10,11 +10,20 @@
 # in headless chromium). Warnings are errors unless TAPEHISS_WERROR=OFF is set.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash tools/setup-deps.sh test
 jobs=$(nproc)
+t_start=$SECONDS
+t_stage=$SECONDS
+# stage_done NAME: how long the stage that just ended took.
+stage_done() {
+  echo "=== stage '$1' passed in $((SECONDS - t_stage)) s"
+  t_stage=$SECONDS
+}
+
+bash tools/setup-deps.sh test
 
 # Every script the tests run, checked for the mistakes shellcheck finds.
 shellcheck -x -P SCRIPTDIR -S warning tools/*.sh tests/e2e/*.sh .ci/run
+stage_done set-up
 
 werror="-DTAPEHISS_WERROR=${TAPEHISS_WERROR:-ON}"
 
@@ -28,29 +37,37 @@ bash tools/bare-roots.sh x86_64
 ctest --test-dir build/release --output-on-failure -j"$jobs" --timeout 900 -E 'Flow.DummyDriverWholeRun'
 # What the end-to-end runs measured (ctest keeps every test's output there).
 echo "Figures of the end-to-end runs:"
-grep -hE '^(display |processor use|[a-z]+: SIG[A-Z]+ ended)' build/release/Testing/Temporary/LastTest.log || true
+grep -hE '^(display |processor use|[a-z]+: SIG[A-Z]+ ended|sound opened: .*: ended)' \
+  build/release/Testing/Temporary/LastTest.log || true
+stage_done release
 
 cmake -S . -B build/sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAPEHISS_SANITIZE=ON -DTAPEHISS_BENCH=OFF "$werror" >/dev/null
 cmake --build build/sanitize -j"$jobs"
 ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build/sanitize --output-on-failure -j"$jobs" -L unit --timeout 900 -E 'Flow.UnattendedRunKeepsTheSceneLengths'
+stage_done sanitizers
 
 # Every plasma and logo routine of the release build: natively those this CPU
 # has, under qemu-x86_64 -cpu max those it lacks; any that nothing here can
 # run is named as skipped.
 bash tools/test-cpu-routines.sh build/release
+stage_done 'CPU routines'
 
 # The Windows build (SDL2/SDL2_mixer are built once into a cache outside the
 # tree) under Wine, its screenshots checked against the Linux drawings.
 bash tools/build-windows.sh
 bash tools/test-windows.sh build/windows/tapehiss.exe build/release
+stage_done Windows
 
 # The arm64 build, where only the plain passes exist, under qemu-aarch64:
 # its unit tests, then the self-contained executable in bare Debian roots.
 bash tools/test-arm64.sh
+stage_done arm64
 
 # The web build (SDL2/SDL2_mixer/GoogleTest for wasm are built once into a
 # cache outside the tree): golden frames in wasm under node, then the show in
 # headless chromium, its screenshots checked against the Linux drawings.
 bash tools/build-web.sh
 bash tools/test-web.sh build/web build/release
+stage_done web
+echo "=== every stage passed, in $((SECONDS - t_start)) s"

@@ -12,14 +12,11 @@
 
 int64_t* logo_frames;
 
-static constexpr size_t LOGO_TABLE_BYTES = size_t(LOGO_TABLE_ENTRIES) * sizeof(int64_t);
-// Memory for a table of `bytes`, as the logo table gets it; see os_map_big.
-int64_t* map_logo_memory(size_t bytes) { return static_cast<int64_t*>(os_map_big(bytes)); }
 
 // The table lives for the whole run, so it is obtained once and never freed.
 bool allocate_logo_frames() {
     if (logo_frames) return true;
-    logo_frames = map_logo_memory(LOGO_TABLE_BYTES);
+    logo_frames = static_cast<int64_t*>(os_map_big(LOGO_TABLE_BYTES));
     if (!logo_frames) {
         os_say_no_memory("the logo table", LOGO_TABLE_BYTES);
         return false;
@@ -80,10 +77,6 @@ void build_logo_frames_range(int64_t* table, int first, int end) {
         if (z > 3.6f) z = 0.0f;
     }
 }
-
-void build_logo_frames_into(int64_t* table) { build_logo_frames_range(table, 0, LOGO_FRAME_COUNT); }
-
-void build_logo_frames() { build_logo_frames_into(logo_frames); }
 
 const uint8_t* logo_source = logo_picture;
 

@@ -20,24 +20,14 @@ static_assert(int64_t(266) * LOGO_FRAME_ENTRIES <= LOGO_TURN_POS && LOGO_TURN_PO
 
 // 84,934,080 entries: frame, row, column, then x before y.
 extern int64_t* logo_frames;
+constexpr size_t LOGO_TABLE_BYTES = size_t(LOGO_TABLE_ENTRIES) * sizeof(int64_t);
 
 // Obtains the table once (huge pages where the system offers them). False,
 // after one line on standard error, when the memory cannot be had.
 bool allocate_logo_frames();
 
-void build_logo_frames();
-
-// Zeroed memory of `bytes` obtained as the table is (large pages where the
-// system offers them); null on failure. Benchmarks use it for fresh memory on
-// every pass.
-int64_t* map_logo_memory(size_t bytes);
-
-// Fills any table of LOGO_TABLE_ENTRIES entries the way build_logo_frames fills
-// logo_frames.
-void build_logo_frames_into(int64_t* table);
-
-// Fills only frames [first, end) of such a table, exactly as the whole build
-// does: the start-up builds it in blocks, reporting progress in between.
+// Fills frames [first, end) of a table of LOGO_TABLE_ENTRIES entries (the
+// start-up builds logo_frames in blocks, reporting progress in between).
 void build_logo_frames_range(int64_t* table, int first, int end);
 
 // One way of drawing a frame: copies the non-black pixels of the picture set

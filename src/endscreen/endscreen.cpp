@@ -42,7 +42,7 @@ static inline void put_screen_pixel(int x, int y, uint8_t b, uint8_t g, uint8_t 
 
 // The ribbons, bottom row first. The angle is kept in single precision and
 // stepped through double, so the twist lands on the same columns every run;
-// the colour ramps 20..250 in tens and carries on from frame to frame.
+// the colour runs up its ramp and carries on from frame to frame.
 void draw_end_screen_bars(bool widening, int step, int32_t* bar_colour) {
     // Widening, the runs grow from 1 to 48 pixels while the offsets shrink
     // from 48 to 1; narrowing, the other way round.
@@ -54,8 +54,7 @@ void draw_end_screen_bars(bool widening, int step, int32_t* bar_colour) {
     double sin_t = std::sin(double(theta));
     int32_t colour = *bar_colour;
     for (int y = END_BAR_BOTTOM_ROW; y >= END_BAR_TOP_ROW; --y) {
-        colour += 10;
-        if (colour > 254) colour = 20;
+        colour = end_colour_advanced(colour);
         const uint8_t c = uint8_t(colour);
         const int dg = int(std::ceil(k * cos_t));
         const int dv = int(std::ceil(k * sin_t));
@@ -77,6 +76,14 @@ void draw_end_screen_bars(bool widening, int step, int32_t* bar_colour) {
         sin_t = std::sin(double(theta));
     }
     *bar_colour = colour;
+}
+
+int32_t end_colour_after(int32_t colour, int64_t rows) {
+    // Straight up to the first start-again, then round the ramp.
+    const int64_t to_wrap = (END_COLOUR_TOP - colour) / END_COLOUR_STEP + 1;
+    if (rows < to_wrap) return int32_t(colour + END_COLOUR_STEP * rows);
+    constexpr int64_t ramp = (END_COLOUR_TOP - END_COLOUR_LOW) / END_COLOUR_STEP + 1;
+    return int32_t(END_COLOUR_LOW + END_COLOUR_STEP * ((rows - to_wrap) % ramp));
 }
 
 // Clear, text, ribbons: the picture of one frame before it is presented.

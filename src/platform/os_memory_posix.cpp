@@ -1,10 +1,7 @@
 // Large blocks of memory on POSIX systems: anonymous mappings with the
 // transparent huge page advice.
 #include "platform/os_memory.h"
-#include <cerrno>
 #include <cstdint>
-#include <cstdio>
-#include <cstring>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -35,9 +32,4 @@ void os_release_pages(const void* start, size_t bytes) {
     uintptr_t begin = (uintptr_t(start) + page - 1) & ~(page - 1);
     uintptr_t end = (uintptr_t(start) + bytes) & ~(page - 1);
     if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_DONTNEED);
-}
-
-void os_say_no_memory(const char* what, size_t bytes) {
-    std::fprintf(stderr, "tapehiss: cannot allocate %zu bytes for %s (%s): the show needs about %zu MB of memory\n",
-                 bytes, what, std::strerror(errno ? errno : ENOMEM), SHOW_MEMORY_MB);
 }

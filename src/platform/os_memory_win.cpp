@@ -3,7 +3,6 @@
 #include "platform/os_memory.h"
 #include <windows.h>
 #include <cstdint>
-#include <cstdio>
 
 // Large pages need SeLockMemoryPrivilege switched on in our token; an account
 // without the right gets ERROR_NOT_ALL_ASSIGNED and keeps small pages.
@@ -39,9 +38,4 @@ void os_release_pages(const void* p, size_t bytes) {
     const uintptr_t begin = (uintptr_t(p) + page - 1) & ~(page - 1);
     const uintptr_t end = (uintptr_t(p) + bytes) & ~(page - 1);
     if (end > begin) VirtualUnlock(reinterpret_cast<void*>(begin), end - begin);
-}
-
-void os_say_no_memory(const char* what, size_t bytes) {
-    std::fprintf(stderr, "tapehiss: cannot allocate %zu bytes for %s: the show needs about %zu MB of memory\n", bytes,
-                 what, SHOW_MEMORY_MB);
 }
