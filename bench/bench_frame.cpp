@@ -173,9 +173,9 @@ static void register_routines(const char* what, std::span<const effect_routine<P
 }
 
 int main(int argc, char** argv) {
-    register_routines("plasma_pass", plasma_routines_built(), plasma_routine_bench);
-    register_routines("draw_logo_frame", logo_routines_built(), logo_routine_bench);
-    register_routines("draw_logo_frame_moving", logo_routines_built(), logo_routine_moving);
+    register_routines("plasma_pass", all_routines(plasma_routine_table()), plasma_routine_bench);
+    register_routines("draw_logo_frame", all_routines(logo_routine_table()), logo_routine_bench);
+    register_routines("draw_logo_frame_moving", all_routines(logo_routine_table()), logo_routine_moving);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::RunSpecifiedBenchmarks();

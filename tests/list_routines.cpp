@@ -16,7 +16,7 @@ static void list(const char* family, std::span<const effect_routine<Pass>> routi
 }
 
 int main() {
-    list("plasma", plasma_routines_built());
-    list("logo", logo_routines_built());
+    list("plasma", all_routines(plasma_routine_table()));
+    list("logo", all_routines(logo_routine_table()));
     return std::fflush(stdout) != 0;
 }

@@ -397,7 +397,7 @@ static int match_moment(const shot& s, bool main_scene) {
 // The passes the intro picks on this machine (the first of each list), so a
 // measurement can say what it measured.
 static int print_routines() {
-    return std::printf("plasma %s, logo %s\n", plasma_routines()[0].name, logo_routines()[0].name) < 0;
+    return std::printf("plasma %s, logo %s\n", running_routines(plasma_routine_table())[0].name, running_routines(logo_routine_table())[0].name) < 0;
 }
 
 int main(int argc, char** argv) {

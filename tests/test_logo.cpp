@@ -81,7 +81,7 @@ int64_t find_logo_pixel(bool black, int64_t from = 0) {
 
 // Every drawing routine built in, and the dispatching one.
 std::vector<logo_routine> built_routines() {
-    const std::span<const logo_routine> list = logo_routines_built();
+    const std::span<const logo_routine> list = all_routines(logo_routine_table());
     std::vector<logo_routine> r = {{"dispatch", "", draw_logo_frame, nullptr, true}};
     r.insert(r.end(), list.begin(), list.end());
     return r;

@@ -84,7 +84,7 @@ protected:
 };
 
 std::vector<plasma_routine> built_routines() {
-    const std::span<const plasma_routine> list = plasma_routines_built();
+    const std::span<const plasma_routine> list = all_routines(plasma_routine_table());
     return {list.begin(), list.end()};
 }
 
@@ -253,7 +253,7 @@ TEST_P(PlasmaPass, EveryPhaseMatchesPerPixelFormula) {
 TEST(PlasmaRender, UsesTheCurrentEntryThenAdvances) {
     build_plasma_tables();
     fill_varied_screen();
-    const plasma_routine& plain = plasma_routines().back();
+    const plasma_routine& plain = running_routines(plasma_routine_table()).back();
     prepare_routine(plain);
     plain.pass(plasma_phase[777]);
     uint64_t want = hash_bytes(screen_pixels, SCREEN_BYTES);

@@ -107,15 +107,11 @@ static void draw_logo_frame_plain(int32_t logo_frame_pos, int32_t logo_direction
     }
 }
 
-static const routine_table<logo_pass>& logo_table() {
+const routine_table<logo_pass>& logo_routine_table() {
     static const routine_table<logo_pass> table =
         make_routine_table(cpu_logo_routines(), {"plain", "", draw_logo_frame_plain, nullptr, true});
     return table;
 }
-
-std::span<const logo_routine> logo_routines_built() { return all_routines(logo_table()); }
-
-std::span<const logo_routine> logo_routines() { return running_routines(logo_table()); }
 
 static logo_pass logo_draw_in_use;
 
@@ -127,7 +123,7 @@ void prepare_logo_drawing(const uint8_t* picture) {
         if (p[0] | p[1] | p[2]) logo_opaque[n++] = uint32_t(k);
     }
     logo_opaque_count = n;
-    const logo_routine& fastest = logo_routines()[0];
+    const logo_routine& fastest = running_routines(logo_routine_table())[0];
     prepare_routine(fastest);
     logo_draw_in_use = fastest.pass;
 }

@@ -36,11 +36,9 @@ void build_logo_frames_range(int64_t* table, int first, int end);
 using logo_pass = void (*)(int32_t logo_frame_pos, int32_t logo_direction);
 using logo_routine = effect_routine<logo_pass>;
 
-// Every logo routine built in, in the table's order (routines.h).
-std::span<const logo_routine> logo_routines_built();
-
-// The ones this machine runs, fastest first, the plain one last.
-std::span<const logo_routine> logo_routines();
+// Every logo routine built in (routines.h: all_routines, and
+// running_routines for those this machine runs, fastest first).
+const routine_table<logo_pass>& logo_routine_table();
 
 // Sets the picture the routines draw (logo_picture in the show; LOGO_W x
 // LOGO_H pixels), lists its non-black pixels and picks the fastest routine

@@ -131,19 +131,15 @@ static void plasma_pass_plain(int32_t phase_entry) {
     }
 }
 
-static const routine_table<plasma_pass>& plasma_table() {
+const routine_table<plasma_pass>& plasma_routine_table() {
     static const routine_table<plasma_pass> table =
         make_routine_table(cpu_plasma_routines(), {"plain", "", plasma_pass_plain, build_plasma_pair_colours, true});
     return table;
 }
 
-std::span<const plasma_routine> plasma_routines_built() { return all_routines(plasma_table()); }
-
-std::span<const plasma_routine> plasma_routines() { return running_routines(plasma_table()); }
-
 // The pair table's 512 KB are only touched where a routine reads them.
 void choose_plasma_routine() {
-    const plasma_routine& fastest = plasma_routines()[0];
+    const plasma_routine& fastest = running_routines(plasma_routine_table())[0];
     prepare_routine(fastest);
     plasma_pass_in_use = fastest.pass;
 }

@@ -26,11 +26,9 @@ void build_plasma_phase();
 using plasma_pass = void (*)(int32_t phase);
 using plasma_routine = effect_routine<plasma_pass>;
 
-// Every plasma routine built in, in the table's order (routines.h).
-std::span<const plasma_routine> plasma_routines_built();
-
-// The ones this machine runs, fastest first, the plain pass last.
-std::span<const plasma_routine> plasma_routines();
+// Every plasma routine built in (routines.h: all_routines, and
+// running_routines for those this machine runs, fastest first).
+const routine_table<plasma_pass>& plasma_routine_table();
 
 // Picks the fastest routine for render_plasma and prepares it; needs the
 // palette and the field. Part of the start-up work.

@@ -42,14 +42,9 @@ int run_end_screen() {
     if (!show_cycles()) {
         // Every cycle shown: hold the last picture until a key is pressed, idle.
         video_present();
-        for (;;) {
-            const events_seen seen = look_at_events();
-            end_run_if_asked(seen);
-            if (seen.key_pressed) break;
-            clock_time now;
-            get_clock_time(&now);
-            nap_until_next_look(&now);
-        }
+        clock_time held;
+        get_clock_time(&held);
+        wait_seconds_or_key(&held, HOLD_FOR_EVER_SECONDS);
     }
     platform_shut_down();
     return 0;

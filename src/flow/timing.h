@@ -25,6 +25,9 @@ void get_clock_time(clock_time* out);
 // is 56 ms); a stop request cuts it short.
 void sleep_us(uint32_t us);
 
+// A wait's limit that no run reaches: about 68 years.
+constexpr int32_t HOLD_FOR_EVER_SECONDS = INT32_MAX;
+
 // Looks at the events (a key press ends the wait; a stop request or a lost
 // display ends the run), then ends the wait once the whole seconds since
 // scene_start exceed limit_seconds; naps in between, never past the next
