@@ -45,11 +45,13 @@ static_assert(std::atomic<int64_t>::is_always_lock_free, "the mixer's thread mus
 // A device that mixes nothing new for this long has stopped taking samples
 // (a working one mixes a chunk of 1024 samples every 23 ms).
 static constexpr int64_t STALL_US = 150000;
-// How often the wait for the opener looks at a stop request.
+// How often the wait for the opener (and for a device's next chunk) looks.
 static constexpr Uint32 OPEN_LOOK_MS = 5;
+#ifndef SDL_THREADS_DISABLED
 // How long the way out gives a working device to close before the process
 // ends by itself.
 static constexpr Uint32 CLOSE_LIMIT_MS = 500;
+#endif
 
 // Real time, whatever clock the show runs on (the null driver's is virtual).
 static int64_t real_us() {
@@ -87,28 +89,14 @@ static int run_opener(void*) {
     } else {
         opened_late = ok;
     }
-    SDL_CondBroadcast(open_changed);
+    if (open_changed) SDL_CondBroadcast(open_changed);
     SDL_UnlockMutex(open_lock);
     return 0;
 }
 
-// The lock and its condition, made once; false when they cannot be had.
-static bool have_open_lock() {
-    if (!open_lock) open_lock = SDL_CreateMutex();
-    if (!open_changed) open_changed = SDL_CreateCond();
-    return open_lock && open_changed;
-}
-
 bool sound_open() {
-#ifdef SDL_THREADS_DISABLED
-    // A web page's SDL has no threads; its output opens at once or fails.
-    open_state = OPENING;
-    const bool ok = open_output();
-    open_state = ok ? OPENED : FAILED;
-    if (!ok) SDL_strlcpy(trouble, SDL_GetError(), sizeof trouble);
-    return ok;
-#else
-    if (!have_open_lock()) {
+    if (!open_lock) open_lock = SDL_CreateMutex();
+    if (!open_lock) {
         SDL_strlcpy(trouble, SDL_GetError(), sizeof trouble);
         return false;
     }
@@ -120,18 +108,25 @@ bool sound_open() {
         return false;
     }
     open_state = OPENING;
-    SDL_Thread* opener = SDL_CreateThread(run_opener, "tapehiss-sound-open", nullptr);
+#ifdef SDL_THREADS_DISABLED
+    // A web page's SDL has no threads; its output opens at once or fails, here.
+    SDL_UnlockMutex(open_lock);
+    run_opener(nullptr);
+    SDL_LockMutex(open_lock);
+#else
+    if (!open_changed) open_changed = SDL_CreateCond();
+    SDL_Thread* opener = open_changed ? SDL_CreateThread(run_opener, "tapehiss-sound-open", nullptr) : nullptr;
     if (!opener) {
         open_state = FAILED;
-        SDL_snprintf(trouble, sizeof trouble, "no thread to open it on: %s", SDL_GetError());
-        SDL_UnlockMutex(open_lock);
-        return false;
+        SDL_snprintf(open_error, sizeof open_error, "no thread to open it on: %s", SDL_GetError());
+    } else {
+        SDL_DetachThread(opener);  // never joined: it may stay blocked for good
+        for (Uint32 waited = 0; waited < SOUND_OPEN_LIMIT_MS && open_state == OPENING && !platform_stop_signal();
+             waited += OPEN_LOOK_MS)
+            SDL_CondWaitTimeout(open_changed, open_lock, OPEN_LOOK_MS);
     }
-    SDL_DetachThread(opener);  // never joined: it may stay blocked for good
-    for (Uint32 waited = 0; waited < SOUND_OPEN_LIMIT_MS && open_state == OPENING && !platform_stop_signal();
-         waited += OPEN_LOOK_MS)
-        SDL_CondWaitTimeout(open_changed, open_lock, OPEN_LOOK_MS);
-    bool opened = open_state == OPENED;
+#endif
+    const bool opened = open_state == OPENED;
     if (open_state == OPENING) {
         open_state = ABANDONED;
         SDL_snprintf(trouble, sizeof trouble, "the sound output did not open within %u seconds",
@@ -141,7 +136,6 @@ bool sound_open() {
     }
     SDL_UnlockMutex(open_lock);
     return opened;
-#endif
 }
 
 bool sound_play(const uint8_t* bytes, size_t size, int volume) {
@@ -184,6 +178,9 @@ bool sound_lets_sdl_go() {
 // STALL_US (a working one mixes a chunk every 23 ms). A device that has just
 // stopped mixed only a moment ago, so a fresh chunk is waited for.
 static bool output_stalled() {
+#ifdef SDL_THREADS_DISABLED
+    return false;  // a page's sound is mixed between its naps: never stuck in a write
+#endif
     if (!open_lock) return false;
     SDL_LockMutex(open_lock);
     const bool open = open_state == OPENED || opened_late;

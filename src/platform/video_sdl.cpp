@@ -8,6 +8,7 @@
 #include "platform/video_screen.h"
 #include <SDL.h>
 #include <cstdio>
+#include <cstdlib>
 
 // Without a window, or a way to show it, nothing can be shown: say what
 // failed, on which of SDL's video drivers (and, when memory ran out, how much

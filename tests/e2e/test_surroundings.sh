@@ -69,6 +69,26 @@ wait_intro
 [ "$RC" = 0 ] || fail "clock steps: exit status $RC"
 echo "clock set back an hour in the title: it lasted $title_s s; set forward in the main scene: the end screen came and stayed"
 
+# A pause: the monotonic clock itself two hours on in the main scene, as
+# after the process was stopped that long (SIGSTOP) or the machine slept.
+# The main scene's time is up, and the tune, held up with the show, still
+# leads into a whole end screen.
+echo "+0" >"$WORK/clock"
+start_intro LD_PRELOAD="$faketime_lib" FAKETIME_TIMESTAMP_FILE="$WORK/clock" FAKETIME_NO_CACHE=1 \
+  FAKETIME_DONT_FAKE_MONOTONIC=0 SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$WORK/audio.raw"
+wait_for_scene title; press
+wait_for_scene credits; press
+wait_for_scene main
+echo "+7200" >"$WORK/clock"
+wait_for_scene end 5
+sleep 3
+shot paused
+[ "$("$CHECK" classify "$WORK/paused.xwd")" = end ] || fail "the end screen went after a pause"
+press
+wait_intro
+[ "$RC" = 0 ] || fail "a pause: exit status $RC"
+echo "two hours' pause in the main scene: the end screen came and stayed"
+
 # A sound output whose opening blocks for good: SDL's disk driver opening a
 # FIFO that nobody reads. After at most 2 s the show goes on without sound.
 mkfifo "$WORK/blocked.fifo"
