@@ -47,6 +47,16 @@ void platform_watch_display(SDL_Window* window);
 // True once the display connection watched has broken.
 bool platform_display_lost();
 
+// Megabytes of address space the process may still take under its memory
+// limit (ulimit -v); -1 when no limit is set (or the system says nothing).
+int64_t platform_address_space_left_mb();
+
+// While `line` is set, a crash of the calling code (a graphics driver that
+// ran out of memory: SIGSEGV, SIGBUS, SIGILL, SIGFPE, an abort) ends the
+// process with that line on stderr and status 1 instead; null puts the
+// crashes back as they are. Only where a memory limit is set.
+void platform_guard_driver_calls(const char* line);
+
 // Ends the process as `signal` would have ended it; _exit(128 + signal) if
 // it does not.
 [[noreturn]] void platform_raise(int signal);

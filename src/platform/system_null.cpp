@@ -135,3 +135,8 @@ void platform_raise(int signal) {
 
 // Starts at the defaults before main runs.
 static const bool null_platform_ready = (null_platform_reset(), true);
+
+// No memory limit is looked at here.
+int64_t platform_address_space_left_mb() { return -1; }
+
+void platform_guard_driver_calls(const char*) {}

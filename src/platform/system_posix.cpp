@@ -5,15 +5,17 @@
 #include <atomic>
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
+#include <cstring>
 #include <cstdlib>
 #include <fcntl.h>
 #include <poll.h>
 #include <sched.h>
 #include <time.h>
 #include <unistd.h>
+#include <sys/resource.h>
 #ifdef __linux__
 #include <sys/prctl.h>
-#include <sys/resource.h>
 #include <sys/syscall.h>
 #endif
 
@@ -31,6 +33,51 @@ void platform_settle_process() {
     // A reader that went away (`| head`) makes a write fail with EPIPE
     // instead of ending the show.
     std::signal(SIGPIPE, SIG_IGN);
+}
+
+int64_t platform_address_space_left_mb() {
+    rlimit limit{};
+    if (getrlimit(RLIMIT_AS, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return -1;
+    long pages = 0;
+    FILE* statm = std::fopen("/proc/self/statm", "r");
+    if (!statm) return -1;
+    const bool read = std::fscanf(statm, "%ld", &pages) == 1;
+    std::fclose(statm);
+    if (!read) return -1;
+    const int64_t used = int64_t(pages) * int64_t(sysconf(_SC_PAGESIZE));
+    return (int64_t(limit.rlim_cur) - used) / (1024 * 1024);
+}
+
+// The line a guarded crash ends with, and whether the guard is on: read by
+// the crash handlers, which may run on any thread.
+static char guard_line[512];
+static std::atomic<bool> guarding;
+
+static void end_guarded_crash(int signal) {
+    if (!guarding) {
+        // Not ours to explain: the crash goes on as it would have.
+        std::signal(signal, SIG_DFL);
+        return;
+    }
+    const ssize_t written = write(2, guard_line, strlen(guard_line));
+    (void)written;
+    _exit(1);
+}
+
+void platform_guard_driver_calls(const char* line) {
+    static bool installed;
+    if (!line || platform_address_space_left_mb() < 0) {
+        guarding = false;
+        return;
+    }
+    std::snprintf(guard_line, sizeof guard_line, "%s\n", line);
+    guarding = true;
+    if (installed) return;
+    installed = true;
+    struct sigaction action {};
+    action.sa_handler = end_guarded_crash;
+    sigemptyset(&action.sa_mask);
+    for (int signal : {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT}) sigaction(signal, &action, nullptr);
 }
 
 int64_t platform_clock_us() {

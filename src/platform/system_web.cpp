@@ -79,3 +79,8 @@ void platform_raise(int signal) {
     emscripten_force_exit(128 + signal);
     __builtin_unreachable();
 }
+
+// No memory limit is looked at here.
+int64_t platform_address_space_left_mb() { return -1; }
+
+void platform_guard_driver_calls(const char*) {}

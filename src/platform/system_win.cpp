@@ -88,3 +88,8 @@ void platform_raise(int signal) {
     (void)signal;
     ExitProcess(STATUS_CONTROL_C_EXIT);
 }
+
+// No memory limit is looked at here.
+int64_t platform_address_space_left_mb() { return -1; }
+
+void platform_guard_driver_calls(const char*) {}
