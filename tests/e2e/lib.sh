@@ -48,9 +48,13 @@ stop_display() {
   XVFB_PID=
 }
 
-# start_intro [ENV=VALUE...]: runs the intro in the background, stderr kept.
+# start_intro [ENV=VALUE...]: runs the intro in the background, stderr kept;
+# under an address-space limit of INTRO_MEMORY_KB when that is set.
 start_intro() {
-  env "$@" "$EXE" >"$WORK/stdout.log" 2>"$WORK/stderr.log" &
+  (
+    [ -z "${INTRO_MEMORY_KB:-}" ] || ulimit -v "$INTRO_MEMORY_KB"
+    exec env "$@" "$EXE"
+  ) >"$WORK/stdout.log" 2>"$WORK/stderr.log" &
   APP_PID=$!
 }
 

@@ -5,7 +5,8 @@
 # through Xwayland, the main scene exact (our own scaling, not the
 # compositor's), and natively, every scene exact. A compositor that ends
 # (SIGTERM, as at a logout) in the title or the main scene ends the run within
-# a second: one line of ours, status 1.
+# a second: one line of ours, status 1. Natively under weston, with a memory
+# limit too tight for OpenGL: one line naming the memory, status 1.
 source "$(dirname "$0")/lib.sh"
 source "$(dirname "$0")/compositor.sh"
 trap 'stop_compositor; cleanup' EXIT
@@ -63,6 +64,14 @@ for way in xwayland wayland; do
   move_mouse
   walk_scenes 60
   [ -z "$(lines_said)" ] || fail "unexpected messages: $(lines_said)"
+  if [ "$way" = wayland ]; then
+    INTRO_MEMORY_KB=$((1200 * 1024)) start_intro_on "$way" SDL_AUDIODRIVER=tapehiss-no-audio
+    wait_intro
+    [ "$RC" = 1 ] && [ "$(grep -c . "$WORK/stderr.log")" = 1 ] &&
+      grep -q 'the show needs about [0-9]* MB of memory$' "$WORK/stderr.log" ||
+      fail "in 1200 MB natively: status $RC, said: $(cat "$WORK/stderr.log")"
+    echo "natively in 1200 MB: $(own_stderr)"
+  fi
   for scene in title main; do
     start_intro_on "$way" SDL_AUDIODRIVER=tapehiss-no-audio
     wait_for_scene title 60

@@ -33,8 +33,7 @@ done
 start_display 1920x1080 30
 declare -A outcomes=()
 for mb in 900 1100 1250 1300 1350 1375 1400 1450 1500; do
-  (ulimit -v $((mb * 1024)); SDL_AUDIODRIVER=tapehiss-no-audio exec "$EXE") >"$WORK/stdout.log" 2>"$WORK/stderr.log" &
-  APP_PID=$!
+  INTRO_MEMORY_KB=$((mb * 1024)) start_intro SDL_AUDIODRIVER=tapehiss-no-audio
   if scene_shown title 20; then
     checked_shot title "title-$mb" >/dev/null || fail "$mb MB: the title is not shown whole"
     press; wait_for_scene credits; press; wait_for_scene main
