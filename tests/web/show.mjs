@@ -1,7 +1,7 @@
 // Drives the web build in headless Chromium (Debian's chromium through
 // puppeteer-core), served from 127.0.0.1, and checks what the page shows with
 // shot_check. Usage:
-//   node show.mjs walk|unattended|memory WEB_DIR WORK_DIR SHOT_CHECK
+//   node show.mjs walk|unattended|memory|small WEB_DIR WORK_DIR SHOT_CHECK [MB]
 // walk: the start key, then a key per scene: the title and the credits every
 //   pixel as drawn, two main-scene shots exact passes (the later one further
 //   on), an end-screen shot an exact frame, the pace and the present's cost
@@ -9,7 +9,11 @@
 // unattended: a whole run without keys to its end: the scenes in order and
 //   their lengths, the pace over the main scene (held to 1000/13 within 2 %
 //   when TAPEHISS_QUIET_MACHINE=1), the level, the fade.
-// memory: a browser that cannot give the memory: the page says so.
+// memory: a browser that gives the page no more than MB megabytes (default
+//   256): the page says the show needs more memory, or the show runs (the
+//   title is drawn); it never says that the show ended.
+// small: a 300 x 200 window: each scene scaled down into it exactly, by the
+//   show's own nearest-neighbour mapping, nothing blended.
 // Prints one line per finding; exits 1 on the first fault.
 import puppeteer from 'puppeteer-core';
 import { execFileSync } from 'node:child_process';
@@ -18,7 +22,8 @@ import http from 'node:http';
 import os from 'node:os';
 import path from 'node:path';
 
-const [mode, webDir, work, shotCheck] = process.argv.slice(2);
+const [mode, webDir, work, shotCheck, limitArg] = process.argv.slice(2);
+const memoryLimitMb = Number(limitArg || 256);
 const FRAME_RATE = 1000 / 13;
 const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
 const t0 = Date.now();
@@ -61,6 +66,7 @@ browser = await puppeteer.launch({
          '--window-size=1280,720'],
 });
 const page = await browser.newPage();
+if (mode === 'small') await page.setViewport({ width: 300, height: 200, deviceScaleFactor: 1 });
 page.on('pageerror', (error) => console.error(`page error: ${error.message}`));
 
 // The sound's level in the page: whatever is connected to the speakers also
@@ -100,14 +106,14 @@ await page.evaluateOnNewDocument(() => {
   };
 });
 if (mode === 'memory') {
-  // A browser that gives no more than 256 MB: every growth past it fails.
-  await page.evaluateOnNewDocument(() => {
+  // A browser that gives no more than the limit: every growth past it fails.
+  await page.evaluateOnNewDocument((limitPages) => {
     const grow = WebAssembly.Memory.prototype.grow;
     WebAssembly.Memory.prototype.grow = function (pages) {
-      if ((this.buffer.byteLength >> 16) + pages > 4096) throw new RangeError('WebAssembly.Memory.grow(): Maximum memory size exceeded');
+      if ((this.buffer.byteLength >> 16) + pages > limitPages) throw new RangeError('WebAssembly.Memory.grow(): Maximum memory size exceeded');
       return grow.call(this, pages);
     };
-  });
+  }, memoryLimitMb * 16);
 }
 
 const state = () => page.evaluate(() => document.body.dataset.state);
@@ -180,10 +186,44 @@ await page.keyboard.press('Enter');  // the start gesture
 if ((await page.evaluate(() => window.fullScreenAsked)) !== 1) await fail('the start key did not ask for full screen');
 
 if (mode === 'memory') {
-  await waitForState('failed', 60);
+  const drawn = async () => (await stats()).count > 0;
+  for (const end = Date.now() + 60000; Date.now() < end; await sleep(100))
+    if (['failed', 'ended'].includes(await state()) || (await drawn())) break;
   const text = await page.evaluate(() => document.getElementById('panel').innerText);
-  log(`memory refused: the page says: ${text.replace(/\s+/g, ' ')}`);
+  if ((await state()) === 'running' && (await drawn())) {
+    // It runs: through every scene by keys, to a real end.
+    for (const scene of ['title', 'credits', 'main', 'end']) {
+      await waitForScene(scene, 20);
+      await press();
+    }
+    await waitForState('ended', 10);
+    const status = await page.evaluate(() => document.body.dataset.status);
+    if (status !== '0') await fail(`limited to ${memoryLimitMb} MB: exit status ${status}`);
+    log(`memory limited to ${memoryLimitMb} MB: the show runs through every scene, exit status 0`);
+    await browser.close();
+    server.close();
+    process.exit(0);
+  }
+  log(`memory limited to ${memoryLimitMb} MB: the page says: ${text.replace(/\s+/g, ' ')}`);
+  if ((await state()) !== 'failed') await fail(`limited to ${memoryLimitMb} MB the page is '${await state()}'`);
   if (!/not enough memory/i.test(text) || !/needs about \d+ MB/.test(text)) await fail('no clear message about the memory');
+} else if (mode === 'small') {
+  await waitForScene('title', 60);
+  await sleep(300);
+  await shot('small-title');
+  if (!check('title', 'small-title')) await fail('title in a small window');
+  await press();
+  await waitForScene('credits', 10);
+  await shot('small-credits');
+  if (!check('credits', 'small-credits')) await fail('credits in a small window');
+  await press();
+  await waitForScene('main', 10);
+  await momentShot('main', 'small-main');
+  await press();
+  await waitForScene('end', 10);
+  await momentShot('end', 'small-end');
+  await press();
+  await waitForState('ended', 10);
 } else if (mode === 'walk') {
   // While the tables are built the page answers and its bar moves on.
   const positions = new Set();
