@@ -52,6 +52,15 @@ TEST_F(Flow, KeyPressesEndTitleCreditsAndMainSceneOtherEventsAreDropped) {
     EXPECT_EQ(SDL_WasInit(0), 0u) << "SDL_Quit on the way out";
 }
 
+// Two presses queued together (while nothing looks, as while the sound
+// opens) move on two scenes: the second waits for the next look.
+TEST_F(Flow, EveryQueuedKeyPressCounts) {
+    null_queue_at_poll(SDL_KEYDOWN, 1);
+    null_queue_at_poll(SDL_KEYDOWN, 2, 2);
+    EXPECT_EQ(demo_main(), 0);
+    EXPECT_EQ(plasma_tick, 1) << "the credits' second key ended the main scene at its first pass";
+}
+
 TEST_F(Flow, WindowCloseRequestsInTheMainSceneChangeNothing) {
     null_queue_at_poll(SDL_KEYDOWN, 1);
     null_queue_at_poll(SDL_KEYDOWN, 2);

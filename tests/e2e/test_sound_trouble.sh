@@ -113,6 +113,16 @@ for setup in "never -" "start hold"; do
   done
 done
 
+# Two keys in the credits, 0.1 s apart, while the sound then never opens:
+# each counts, so the main scene that follows the 2 s wait ends at once.
+up_to credits never -
+press; sleep 0.1; press
+t0=$(ms)
+wait_for_scene end 6
+echo "sound opened: never, two keys in the credits: the end screen after $(($(ms) - t0)) ms"
+press
+ends_within 1000 0 "sound opened: never, two keys in the credits, then one in the end screen"
+
 # What works stays: a device that opens within the limit joins in.
 up_to main 0.5 read
 sleep 1
