@@ -151,10 +151,10 @@ protected:
 TEST_F(ExitTests, TimeLimitComesFirstAndTakesNoEvent) {
     null_clock_set(BASE + 76 * SECOND, 0);
     push(SDL_KEYDOWN);
-    EXPECT_EQ(main_loop_exit_test(&scene_start), MAIN_LOOP_TO_END_SCREEN);
+    EXPECT_EQ(run_exit_tests(&scene_start), MAIN_LOOP_TO_END_SCREEN);
     EXPECT_EQ(null_counters.polls, 0u);
     null_clock_set(BASE + 75 * SECOND + 999999, 0);
-    EXPECT_EQ(main_loop_exit_test(&scene_start), MAIN_LOOP_TO_END_SCREEN)
+    EXPECT_EQ(run_exit_tests(&scene_start), MAIN_LOOP_TO_END_SCREEN)
         << "75 whole seconds is not yet over: the queued key ends it";
     EXPECT_EQ(null_counters.polls, 1u);
 }
@@ -162,11 +162,11 @@ TEST_F(ExitTests, TimeLimitComesFirstAndTakesNoEvent) {
 TEST_F(ExitTests, OnlyAKeyPressActsAndItActsInThePassItArrives) {
     push(SDL_QUIT);
     push(SDL_MOUSEMOTION);
-    EXPECT_EQ(main_loop_exit_test(&scene_start), MAIN_LOOP_CONTINUE);
+    EXPECT_EQ(run_exit_tests(&scene_start), MAIN_LOOP_CONTINUE);
     push(SDL_QUIT);
     push(SDL_MOUSEMOTION);
     push(SDL_KEYDOWN);
-    EXPECT_EQ(main_loop_exit_test(&scene_start), MAIN_LOOP_TO_END_SCREEN);
+    EXPECT_EQ(run_exit_tests(&scene_start), MAIN_LOOP_TO_END_SCREEN);
     EXPECT_EQ(null_counters.polls, 2u);
 }
 
@@ -176,8 +176,8 @@ TEST_F(ExitTests, KeyPressWinsOverAStoppedTuneWhichOtherwiseQuits) {
     music_playing_at(BASE + 100000, BASE + 200 * SECOND);
     get_clock_time(&scene_start);
     push(SDL_KEYDOWN);
-    EXPECT_EQ(main_loop_exit_test(&scene_start), MAIN_LOOP_TO_END_SCREEN);
-    EXPECT_EQ(main_loop_exit_test(&scene_start), MAIN_LOOP_QUIT);
+    EXPECT_EQ(run_exit_tests(&scene_start), MAIN_LOOP_TO_END_SCREEN);
+    EXPECT_EQ(run_exit_tests(&scene_start), MAIN_LOOP_QUIT);
 }
 
 TEST_F(ExitTests, SilentTuneKeepsItsLengthAndFadesLikeTheMixer) {

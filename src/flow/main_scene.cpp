@@ -26,7 +26,7 @@ void draw_main_pass(int32_t* logo_frame_pos, int32_t* logo_direction) {
     step_logo_animation(logo_frame_pos, logo_direction);
 }
 
-main_loop_exit main_loop_exit_test(const clock_time* scene_start) {
+main_loop_exit run_exit_tests(const clock_time* scene_start) {
     clock_time now;
     get_clock_time(&now);
     if (seconds_exceeded(scene_start, &now, MAIN_SCENE_SECONDS)) return MAIN_LOOP_TO_END_SCREEN;
@@ -48,7 +48,7 @@ bool run_main_scene(const clock_time* scene_start) {
         wait_for_next_frame(&last_frame_ticks);
         video_present();  // shows what the previous pass drew
         draw_main_pass(&logo_frame_pos, &logo_direction);
-        switch (main_loop_exit_test(scene_start)) {
+        switch (run_exit_tests(scene_start)) {
             case MAIN_LOOP_CONTINUE: break;
             case MAIN_LOOP_TO_END_SCREEN: return true;
             case MAIN_LOOP_QUIT: platform_shut_down(); return false;

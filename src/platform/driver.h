@@ -61,12 +61,13 @@ void platform_guard_driver_calls(const char* line);
 // it does not.
 [[noreturn]] void platform_raise(int signal);
 
-// Whether the way out may call SDL: false while the sound opener is inside an
-// SDL call (no SDL call may be made beside it; the window then goes with the
-// process). Once it has said true, the opener never calls SDL again.
-bool sound_lets_sdl_go();
+// Ends the sound opening for the way out: an opener not yet begun never
+// begins. True when the way out may call SDL; false while the opener is
+// inside an SDL call (no SDL call may be made beside it; the window then goes
+// with the process). Once it has said true, the opener never calls SDL again.
+bool end_sound_opening();
 
-// Closes the sound output and shuts SDL down, after sound_lets_sdl_go said
+// Closes the sound output and shuts SDL down, after end_sound_opening said
 // true. An output that has stopped taking samples is left open (closing it
 // would wait for ever); one that stops in the very moment it is closed ends
 // the process, with status 0, after a bound.

@@ -165,7 +165,7 @@ void sound_fade_out(int ms) { Mix_FadeOutMusic(ms); }
 
 // --- the way out ---------------------------------------------------------------
 
-bool sound_lets_sdl_go() {
+bool end_sound_opening() {
     if (!open_lock) return true;  // no open was ever begun
     SDL_LockMutex(open_lock);
     const bool free = !opener_in_sdl;

@@ -172,7 +172,7 @@ void video_end_display_lost() {
 }
 
 void platform_shut_down() {
-    if (!sound_lets_sdl_go()) return;
+    if (!end_sound_opening()) return;
     // The display first: giving the screen back is what must not wait.
     detach_window_screen();
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
@@ -182,7 +182,7 @@ void platform_shut_down() {
 void platform_end_on_signal(int signal) {
     // Only the display is let go; the sound ends with the process (closing it
     // would wait for the mixer's thread to finish a buffer, or for ever).
-    if (sound_lets_sdl_go()) {
+    if (end_sound_opening()) {
         detach_window_screen();
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
     }
