@@ -8,12 +8,10 @@
 // The state shared with the opener thread, and its rules:
 // - open_state and open_error belong to the opener while open_state is
 //   OPENING; the show moves OPENING on to ABANDONED when it stops waiting.
-//   opener_running is true from the opener's start to its end. All three
-//   change only under open_lock. (SDL's threads, locks and conditions, not
-//   the C++ library's: those would pull in parts of it that want a newer C
-//   library than the self-contained build allows.) Once no opener runs, the way out brings the
-//   state back to NOT_STARTED, so a later run in the same process (the tests')
-//   opens afresh.
+//   opener_running is true from the moment the opener is started to its end.
+//   All three change only under open_lock. Once no opener runs, the way out
+//   brings the state back to NOT_STARTED, so a later run in the same process
+//   (the tests') opens afresh.
 // - opener_in_sdl is true exactly while the opener is inside an SDL call. It
 //   becomes true only under open_lock and only while OPENING, so once the
 //   show has seen it false with the state no longer OPENING, the opener
@@ -21,6 +19,9 @@
 // - last_mix_us is written by the mixer's thread after every chunk it mixes;
 //   the show reads it to tell a device that takes samples from one that has
 //   stopped.
+// SDL's threads, locks and conditions serve here, not the C++ library's:
+// those would pull in parts of it that want a newer C library than the
+// self-contained build allows.
 #include "platform/driver.h"
 #include "platform/platform.h"
 #include <SDL.h>
@@ -76,7 +77,7 @@ static int run_opener(void*) {
     opener_in_sdl = go;
     opener_running = go;
     SDL_UnlockMutex(open_lock);
-    if (!go) return 0;
+    if (!go) return 0;  // the way out came first: nothing is opened
     const bool ok = open_output();
     char error[sizeof open_error];
     SDL_strlcpy(error, ok ? "" : SDL_GetError(), sizeof error);
@@ -115,8 +116,10 @@ bool sound_open() {
     SDL_LockMutex(open_lock);
 #else
     if (!open_changed) open_changed = SDL_CreateCond();
+    opener_running = true;
     SDL_Thread* opener = open_changed ? SDL_CreateThread(run_opener, "tapehiss-sound-open", nullptr) : nullptr;
     if (!opener) {
+        opener_running = false;
         open_state = FAILED;
         SDL_snprintf(open_error, sizeof open_error, "no thread to open it on: %s", SDL_GetError());
     } else {
