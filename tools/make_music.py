@@ -20,13 +20,13 @@ import music_song
 from music_chip import Renderer
 from music_master import master
 from music_mp3 import MP3_FRAME_BYTES, MP3_FRAMES, TAG_TOTAL, encode_mp3, id3v22_tag, take_frames
-from music_song import TOTAL_SAMPLES, build_song
+from music_song import STOP_S, TOTAL_SAMPLES, build_song
 
 
 def build(out_path):
     regs = build_song()
     audio = Renderer().render(regs)[:, :TOTAL_SAMPLES]
-    pcm = master(audio)
+    pcm = master(audio, STOP_S)
     stream = encode_mp3(pcm)
     data = id3v22_tag() + take_frames(stream, MP3_FRAMES)
     assert len(data) == TAG_TOTAL + MP3_FRAMES * MP3_FRAME_BYTES
