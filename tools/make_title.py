@@ -1,5 +1,8 @@
 #!/usr/bin/python3
 """Title card: a white 'OpenGL' plate crossed out with a red painted X.
+The plate is an enamelled sign: a sheen across it, a bevelled edge, an
+engraved line inside it and four screws; the paint sits on it, casting a
+soft shadow, with drips where it ran and spatter where the brush landed.
 
 Writes assets/title.bgra (1280x720, B,G,R,255 per pixel, rows top to bottom)
 and docs/title.png as a preview. Rendered at 2x and box-filtered down, so flat
@@ -74,12 +77,54 @@ def swoosh_coverage(xx, yy, cx, cy, rx, ry, tilt):
     return np.where(inside, np.clip(dist + 0.5, 0.0, 1.0), 0.0)
 
 
+def plate_finish(pw, ph, seed=4711):
+    """The enamel: white, a sheen that dims towards the lower right and a
+    faint grain along the rows (the lit upper left stays pure white), a
+    bevel 4 px wide whose lower and right sides are in shade, an engraved
+    line 8 px inside the edge, and four screws. The outermost pixel stays
+    white all round. Returns the plate at canvas scale."""
+    rng = np.random.default_rng(seed)
+    yy, xx = np.mgrid[0:ph, 0:pw].astype(np.float64) + 0.5
+    u, v = xx / pw, yy / ph
+    sheen = np.clip((u + v - 1.05) / 0.95, 0.0, 1.0) * 14.0
+    grain = np.repeat(smooth_noise(rng, ph // 3, ph)[:, None], pw, axis=1)
+    grain += 0.5 * smooth_noise(rng, 90, pw)[None, :]
+    plate = 255.0 - sheen * (0.6 + 0.4 * np.clip(grain, -1, 1))
+    plate = np.where(sheen > 0, plate, 255.0)
+    # Bevel: distance in from each edge, in picture pixels.
+    left, top = xx / S, yy / S
+    right, bottom = (pw - xx) / S, (ph - yy) / S
+    bevel = 4.0
+    shade = np.zeros_like(plate)
+    shade = np.maximum(shade, np.clip(1.0 - (bottom - 1.0) / bevel, 0, 1) * (bottom < np.minimum(left, right) + 1) * 60.0)
+    shade = np.maximum(shade, np.clip(1.0 - (right - 1.0) / bevel, 0, 1) * (right < np.minimum(top, bottom) + 1) * 42.0)
+    plate -= shade * (np.minimum.reduce([left, top, right, bottom]) >= 1.0)
+    # Engraved line: a shaded 1 px groove with a lit pixel beside it.
+    inner = np.minimum.reduce([left, top, right, bottom])
+    groove = np.clip(1.0 - np.abs(inner - 8.5), 0.0, 1.0)
+    lit = np.clip(1.0 - np.abs(inner - 9.5), 0.0, 1.0)
+    plate = plate - 58.0 * groove + (255.0 - plate) * lit
+    # Screws in the corners: a domed head with a slot, and its shadow.
+    for sx, sy in ((16, 16), (pw / S - 16, 16), (16, ph / S - 16), (pw / S - 16, ph / S - 16)):
+        dx, dy = left - sx, top - sy
+        r = np.hypot(dx, dy)
+        head = np.clip(5.5 - r, 0.0, 1.0)
+        shadow = np.clip(6.5 - np.hypot(dx - 1.2, dy - 1.5), 0.0, 1.0) * (1 - head)
+        dome = 150.0 + 70.0 * np.clip(1.0 - np.hypot(dx + 1.5, dy + 1.5) / 5.0, 0, 1)
+        slot = np.clip(1.2 - np.abs(dx * 0.8 - dy * 0.6), 0.0, 1.0) * (r < 4.5)
+        screw = dome - 90.0 * slot
+        plate = plate * (1 - 0.35 * shadow)
+        plate = plate * (1 - head) + screw * head
+    plate = np.where(inner < 1.0, 255.0, plate)  # the edge itself stays white
+    return np.clip(plate, 0.0, 255.0)
+
+
 def draw_plate(canvas):
     x0, y0, x1, y1 = (v * S for v in PLATE)
     x1 += S
     y1 += S
-    canvas[y0:y1, x0:x1] = 255.0
     pw, ph = x1 - x0, y1 - y0
+    canvas[y0:y1, x0:x1] = plate_finish(pw, ph)[..., None]
     cx, cy = x0 + pw / 2.0, y0 + ph / 2.0
 
     yy, xx = np.mgrid[y0:y1, x0:x1].astype(np.float64) + 0.5
@@ -111,7 +156,7 @@ def antialiased(field):
     return np.clip(0.5 + field / (np.hypot(gx, gy) + 1e-6), 0.0, 1.0)
 
 
-def brush_stroke(canvas, p0, p1, seed, press=1.0):
+def brush_stroke(canvas, p0, p1, seed, press=1.0, alpha=None):
     """Paint one arm of the X: a loaded brush that starts with a blunt blob,
     wobbles, and runs dry towards the end, leaving bristle streaks."""
     rng = np.random.default_rng(seed)
@@ -185,14 +230,79 @@ def brush_stroke(canvas, p0, p1, seed, press=1.0):
     region = canvas[by0:by1, bx0:bx1]
     region *= 1.0 - a
     region += a * shade
+    if alpha is not None:
+        alpha[by0:by1, bx0:bx1] += cov * (1.0 - alpha[by0:by1, bx0:bx1])
+
+
+def paint_blob(canvas, alpha, field):
+    """Plain paint wherever `field` > 0 (a distance in canvas pixels, so
+    the edge is anti-aliased over one), over what is there."""
+    cov = np.clip(field + 0.5, 0.0, 1.0)
+    canvas *= 1.0 - cov[..., None]
+    canvas += cov[..., None] * PAINT
+    alpha += cov * (1.0 - alpha)
+
+
+def drips_and_spatter(canvas, alpha, seed=1492):
+    """Paint that ran: from the lower edge of the strokes, where they cross
+    the plate and beyond it, drips hang down, narrowing and ending in a
+    bead; spatter around where the brush first hit the picture."""
+    rng = np.random.default_rng(seed)
+    yy, xx = np.mgrid[0:H * S, 0:W * S].astype(np.float64) + 0.5
+    for x, length, width in ((528, 34, 7.0), (586, 18, 5.5), (762, 40, 7.5), (812, 22, 6.0),
+                             (470, 16, 6.0), (880, 26, 6.5)):
+        col = alpha[:, x * S]
+        painted = np.nonzero(col > 0.6)[0]
+        painted = painted[painted < 600 * S]
+        if len(painted) == 0:
+            continue
+        # the lowest painted run in this column: the drip leaves its edge
+        top = painted[np.nonzero(np.diff(painted) > 1)[0][-1] + 1] if np.any(np.diff(painted) > 1) else painted[0]
+        y0 = painted[painted >= top].max() / S - 2.0
+        y1 = y0 + length
+        t = np.clip((yy / S - y0) / (y1 - y0), 0.0, 1.0)
+        wob = 1.2 * np.sin(yy / S * 0.11 + x)
+        half = width * (1.0 - 0.35 * t) / 2.0
+        body = np.where((yy / S >= y0) & (yy / S <= y1), half - np.abs(xx / S - x - wob), -1e3)
+        bead = width * 0.75 - np.hypot(xx / S - x - wob, yy / S - y1)
+        paint_blob(canvas, alpha, np.maximum(body, bead) * S)
+    for cx, cy in ((214, 96), (1190, 98)):
+        for _ in range(10):
+            ang = rng.uniform(0, 2 * np.pi)
+            dist = rng.uniform(36, 70)
+            px, py = cx + np.cos(ang) * dist, cy + np.sin(ang) * dist * 0.7
+            if py < 56 or not 160 < px < 1175:
+                continue
+            r = rng.uniform(1.5, 3.4)
+            paint_blob(canvas, alpha, (r - np.hypot(xx / S - px, yy / S - py)) * S)
+
+
+def paint_shadow(canvas, alpha):
+    """The paint stands on the enamel: a soft shadow 3 px to the lower right
+    of it, on the plate only."""
+    x0, y0, x1, y1 = (v * S for v in PLATE)
+    x1 += S
+    y1 += S
+    a = alpha[y0:y1, x0:x1]
+    sh = np.zeros_like(a)
+    dy, dx = 3 * S, 3 * S
+    sh[dy:, dx:] = a[:-dy, :-dx]
+    k = np.ones(7) / 7.0
+    sh = np.apply_along_axis(lambda r: np.convolve(r, k, "same"), 1, sh)
+    sh = np.apply_along_axis(lambda c: np.convolve(c, k, "same"), 0, sh)
+    region = canvas[y0:y1, x0:x1]
+    region *= (1.0 - 0.3 * sh * (1.0 - a))[..., None]
 
 
 def render():
     canvas = np.full((H * S, W * S, 3), BG, dtype=np.float64)
+    alpha = np.zeros((H * S, W * S))
     draw_plate(canvas)
     # Two arms: the first from top-left, the second from top-right.
-    brush_stroke(canvas, (200, 88), (1208, 636), seed=1977, press=1.0)
-    brush_stroke(canvas, (1206, 90), (198, 642), seed=2024, press=0.92)
+    brush_stroke(canvas, (200, 88), (1208, 636), seed=1977, press=1.0, alpha=alpha)
+    brush_stroke(canvas, (1206, 90), (198, 642), seed=2024, press=0.92, alpha=alpha)
+    drips_and_spatter(canvas, alpha)
+    paint_shadow(canvas, alpha)
     small = canvas.reshape(H, S, W, S, 3).mean(axis=(1, 3))
     return np.clip(np.rint(small), 0, 255).astype(np.uint8)
 

@@ -284,18 +284,15 @@ def play_bass(r, bar0, chords, pattern, vmax=14, shift=0):
 def buzz_note(r, t0, dur, midi, shape=8):
     """The buzzer bass: the channel's volume follows the envelope, a saw
     repeating at the note's pitch, restarted on every note for its bite;
-    the tone is off, so the saw is the sound. The last frame goes quiet
-    for the articulation."""
+    the tone is off, so the saw is the sound. No gap between notes: a level
+    that dips on the frame clock would sound as a line at 50 Hz."""
     period = env_period(midi_freq(midi))
     for k in range(dur):
-        if dur >= 3 and k == dur - 1:
-            r.put(BASS_CH, t0 + k, None, 6, tone=False)
-            continue
         r.put_env(BASS_CH, t0 + k, None, tone=False)
-        r.envelope(t0 + k, period, shape, restart=(k == 0))
+        r.envelope(t0 + k, period, shape, restart=False)
 
 
-def play_buzz(r, bar0, chords, pattern, octave=-1):
+def play_buzz(r, bar0, chords, pattern, octave=0):
     for i, c in enumerate(chords):
         root = chord_root(c) + 12 * octave
         for row, ln, iv in BASS[pattern]:
@@ -366,7 +363,7 @@ def build_song():
     # seventh chords, the lead quiet with its echo on the right, a roll
     # that builds back up
     k = bar["break"]
-    play_lead(r, k, LEAD_BREAK, vmax=12, echo=True, blip=False)
+    play_lead(r, k, LEAD_BREAK, vmax=11, echo=True, blip=False)
     play_bass(r, k, PROG_BREAK[:3], "drone", vmax=10)
     play_bass(r, k + 3, PROG_BREAK[3:], "long", vmax=11)
     drum(r, bar_tick(k), "C", 5, DRUM_CH)
