@@ -290,6 +290,7 @@ def paint_shadow(canvas, alpha):
     k = np.ones(7) / 7.0
     sh = np.apply_along_axis(lambda r: np.convolve(r, k, "same"), 1, sh)
     sh = np.apply_along_axis(lambda c: np.convolve(c, k, "same"), 0, sh)
+    sh[:S], sh[-S:], sh[:, :S], sh[:, -S:] = 0, 0, 0, 0  # the plate's edge stays white
     region = canvas[y0:y1, x0:x1]
     region *= (1.0 - 0.3 * sh * (1.0 - a))[..., None]
 

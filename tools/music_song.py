@@ -183,7 +183,8 @@ PROG_BREAK = "Fmaj7 Em7 Dm7 E7".split()
 PROG_CLOSE = "F G E E7".split()
 
 LEAD_CH, BASS_CH, CHORD_CH = 1, 0, 2    # B in the middle, A left, C right
-DRUM_CH = CHORD_CH                      # drums cut into the chords, as on the machine
+DRUM_CH = CHORD_CH                      # drums cut into the other voices, as on the machine:
+LOW_DRUMS = "KTML"                      # kick and toms into the bass, the rest into the chords
 
 # Bass patterns: (row, rows, interval above the chord root).
 BASS = {
@@ -307,7 +308,7 @@ def play_drums(r, bar0, names, att=0, crash=True, crescendo=False, ch=DRUM_CH):
             if crash and i == 0 and row == 0 and kind == "K":
                 kind = "C"
             a = att + ((15 - row) // 3 if crescendo else 0)
-            drum(r, bar_tick(bar0 + i, row), kind, a, ch)
+            drum(r, bar_tick(bar0 + i, row), kind, a, BASS_CH if kind in LOW_DRUMS else ch)
 
 
 def hit(r, t0, chord_notes, decay_s=HIT_DECAY_S):
@@ -342,8 +343,8 @@ def build_song():
     # theme A, 16 bars: the hook in the middle, chords and drums on the right
     a = bar["theme A"]
     play_lead(r, a, LEAD_A, vmax=13)
-    play_arps(r, a, A1, "eighths", vmax=12, floor=9)
-    play_arps(r, a + 8, A2, "dotted", vmax=12, floor=8, decay=4)
+    play_arps(r, a, A1, "eighths", vmax=13, floor=10)
+    play_arps(r, a + 8, A2, "dotted", vmax=13, floor=9, decay=4)
     play_bass(r, a, A1, "eighths", vmax=13)
     play_bass(r, a + 8, A2, "gallop", vmax=13)
     play_drums(r, a, ["basic"] * 7 + ["fill1"], att=1)
@@ -354,8 +355,8 @@ def build_song():
     b = bar["theme B"]
     play_lead(r, b, LEAD_B, vmax=14)
     play_buzz(r, b, B1 + B2, "buzz")
-    play_arps(r, b, B1, "sixteenths", vmax=12, floor=10, decay=2)
-    play_lead(r, b + 8, COUNTER_B, vmax=11, ch=CHORD_CH, blip=False)
+    play_arps(r, b, B1, "sixteenths", vmax=13, floor=11, decay=2)
+    play_lead(r, b + 8, COUNTER_B, vmax=12, ch=CHORD_CH, blip=False)
     play_drums(r, b, ["drive2"] * 7 + ["mini"])
     play_drums(r, b + 8, ["lift"] * 7 + ["toms"], att=1)
 
@@ -373,11 +374,11 @@ def build_song():
     # buzzing pedal and a tom fill into the hit
     f = bar["finale"]
     play_lead(r, f, LEAD_A[:4], vmax=13)
-    play_arps(r, f, A1[:4], "eighths", vmax=12, floor=9)
+    play_arps(r, f, A1[:4], "eighths", vmax=13, floor=10)
     play_bass(r, f, A1[:4], "eighths", vmax=13)
     play_drums(r, f, ["basic", "drive", "drive", "fill2"], att=1)
     play_lead(r, f + 4, LEAD_CLOSE, vmax=14)
-    play_arps(r, f + 4, PROG_CLOSE, "dotted", vmax=12, floor=8, decay=4)
+    play_arps(r, f + 4, PROG_CLOSE, "dotted", vmax=13, floor=9, decay=4)
     play_bass(r, f + 4, PROG_CLOSE[:2], "gallop", vmax=13)
     play_buzz(r, f + 6, PROG_CLOSE[2:], "pedal")
     play_drums(r, f + 4, ["drive", "drive", "drive2", "bigfill"])
