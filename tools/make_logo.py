@@ -34,7 +34,8 @@ FLARE = (383.0, 77.0)
 
 # Colours (R, G, B).
 OUTLINE_C = np.array([8.0, 12.0, 30.0])     # near-black navy, never (0, 0, 0)
-RIM_C = np.array([244.0, 252.0, 255.0])     # at least 3:1 against every plasma colour
+RIM_C = np.array([244.0, 252.0, 255.0])     # at least 3:1 against every plasma colour,
+RIM_LIT = np.array([255.0, 255.0, 255.0])   # and a lustre running along it up to white
 SMOKE_DEEP = np.array([14.0, 34.0, 88.0])
 SMOKE_LIT = np.array([70.0, 124.0, 220.0])
 
@@ -188,7 +189,8 @@ def render():
         raise SystemExit("make_logo: artwork spills into the black frame")
 
     # Layers from the back: rim, smoke, outline, letters, flare.
-    img = np.broadcast_to(RIM_C, (H, W, 3)).copy()
+    lustre = (0.5 + 0.5 * np.sin(2 * np.pi * (xx / 96.0 + yy / 40.0)))[..., None]
+    img = RIM_C + (RIM_LIT - RIM_C) * lustre
     lit = np.clip(0.35 * fbm + 0.8 * glow_r, 0, 1)[..., None]
     smoke = SMOKE_DEEP + (SMOKE_LIT - SMOKE_DEEP) * lit
     a = coverage(smoke_sdf)[..., None]
