@@ -219,12 +219,12 @@ TEST(MusicSound, DecodedAsTheMixerPlaysItTheTuneKeepsItsMix) {
     EXPECT_GT(20 * std::log10(click / 32768.0), -20.0) << "no play click";
     EXPECT_LE(level(0.1, 0.14, 2), level(0.24, 0.29, 2) - 4.0) << "the hiss does not swell in";
 
-    // The end lands: a closing phrase, the hit at 92.46 s, its tail gone
+    // The end lands: a closing phrase, the hit at 94.38 s, its tail gone
     // into the hiss 3 s later, before the end screen's fade (98.5-101 s);
     // the tape runs on with its hiss under -30 dBFS (and over -33, so a
     // capture at the mixer's volume still hears it), until the stop click at
     // 106 s, silence after it.
-    const double hit = 92.46, stop = 106.0;
+    const double hit = 94.38, stop = 106.0;
     const double hiss = level(stop - 4, stop - 0.1, 2);
     EXPECT_GT(level(hit - 2, hit, 2), -20.0) << "the closing phrase";
     EXPECT_GT(level(hit, hit + 0.5, 2), level(hit - 2, hit, 2) - 3.0) << "the hit";

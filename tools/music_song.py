@@ -14,11 +14,11 @@ counter-line and echo, with the snare and hats.
                                   a counter-line in its second half
   bars 36-39  break      69.4 s   end screen: back in A minor, no drums,
                                   seventh chords, the lead and its echo
-  bars 40-47  finale     77.1 s   the hook once more, then a closing phrase
-                                  with a tom fill
-  bar  48     hit        92.5 s   one struck chord on the envelope's single
+  bars 40-48  finale     77.1 s   the hook once more, then a closing phrase
+                                  and a bar of tom fill with a falling run
+  bar  49     hit        94.4 s   one struck chord on the envelope's single
                                   decay, gone within 3 s
-  then        tail       95.5 s   the tape runs on (hiss) until the stop key
+  then        tail       97.4 s   the tape runs on (hiss) until the stop key
                                   at 106 s; silence to the end of the file
 
 Everything is deterministic.
@@ -173,16 +173,17 @@ COUNTER_B = ["F#5:8 D5:8", "D5:8 B4:8", "F#5:8 A5:8", "E5:8 C#5:8",
              "D5:8 B4:8", "C#5:8 E5:8", "A#4:8 C#5:8", "F#5:8 A#4:8"]
 LEAD_INTRO = ["E5:8 C5:8", "C5:8 A4:8", "D5:8 F5:8", "E5:4 G#4:4 B4:8"]
 LEAD_BREAK = ["E6:8 C6:8", "B5:8 G5:8", "A5:8 F5:8", "G#5:12 B5:4"]
-# The closing phrase: the hook's rhythm once more, climbing to the leading
-# note, which the hit resolves.
+# The closing phrase: the hook's rhythm once more, climbing to the top, then
+# a falling run over the fill down to the leading note, which the hit resolves.
 LEAD_CLOSE = ["A5:3 C6:3 A5:2 F5:4 A5:4", "B5:3 D6:3 B5:2 G5:4 D6:4",
-              "E6:4 D6:4 C6:4 B5:4", "G#5:4 B5:4 E6:8"]
+              "E6:4 D6:4 C6:4 B5:4", "G#5:4 B5:4 E6:8",
+              "E6:2 D6:2 C6:2 B5:2 A5:2 B5:2 C6:1 B5:1 G#5:2"]
 ALL_PHRASES = [LEAD_A, LEAD_B, COUNTER_B, LEAD_INTRO, LEAD_BREAK, LEAD_CLOSE]
 
 PROG_A = "Am F C G Am F Dm E Am F C G F G Am Am".split()
 PROG_B = "Bm G D A Bm G Em F# Bm G D A G A F# F#".split()
 PROG_BREAK = "Fmaj7 Em7 Dm7 E7".split()
-PROG_CLOSE = "F G E E7".split()
+PROG_CLOSE = "F G E E7 E7".split()
 
 LEAD_CH, BASS_CH, CHORD_CH = 1, 0, 2    # B in the middle, A left, C right
 DRUM_CH = CHORD_CH                      # drums cut into the other voices, as on the machine:
@@ -237,11 +238,12 @@ PREROLL_FRAMES = 15                   # 0.3 s: bar 36 then starts at 69.42 s
 # Section starts in bars. The show's timeline fixes where they fall (tune
 # time 0 is when the main scene begins): the end screen takes over at about
 # 69 s (68.5-69.5 s), so the break starts at bar 36; it fades the tune about
-# 30 s later (98.5-101 s), so the hit at bar 48 (92.5 s) has died away into
+# 30 s later (98.5-101 s), so the hit at bar 49 (94.4 s) has died away into
 # the hiss before that, and a capture that runs up to 10 % slow (SDL's disk
 # audio driver on a busy machine) fades during the closing phrase instead.
+# The finale is two phrases and one bar of fill.
 SECTIONS = [("intro", 0), ("theme A", 4), ("theme B", 20), ("break", 36),
-            ("finale", 40), ("hit", 48), ("tail", 50)]
+            ("finale", 40), ("hit", 49), ("tail", 51)]
 PHRASE_BARS = 4
 HIT_DECAY_S = 3.0                     # the envelope's single decay, 16 steps
 STOP_S = 106.0                        # the stop key: the tape ends there
@@ -372,8 +374,8 @@ def build_song():
     drum(r, bar_tick(k), "C", 5, DRUM_CH)
     play_drums(r, k + 3, ["roll"], att=1, crash=False, crescendo=True)
 
-    # finale, 8 bars: the hook once more, then the closing phrase over a
-    # buzzing pedal and a tom fill into the hit
+    # finale, 9 bars: the hook once more, then the closing phrase over a
+    # buzzing pedal, and a bar of tom fill into the hit
     f = bar["finale"]
     play_lead(r, f, LEAD_A[:4], vmax=13)
     play_arps(r, f, A1[:4], "eighths", vmax=13, floor=10)
@@ -383,7 +385,7 @@ def build_song():
     play_arps(r, f + 4, PROG_CLOSE, "dotted", vmax=13, floor=9, decay=4)
     play_bass(r, f + 4, PROG_CLOSE[:2], "gallop", vmax=13)
     play_buzz(r, f + 6, PROG_CLOSE[2:], "pedal")
-    play_drums(r, f + 4, ["drive", "drive", "drive2", "bigfill"])
+    play_drums(r, f + 4, ["drive", "drive", "drive2", "fill2", "bigfill"])
 
     # the hit: A minor struck once, dying on the envelope; then only the tape
     hit(r, bar_tick(bar["hit"]), [note_midi("A2"), note_midi("A5"), note_midi("E5")])
@@ -423,10 +425,11 @@ def test_notation_and_song():
     check(longest < FRAME_HZ, "a gap of %d silent frames before the hit" % longest)
     check(not sounding[end + int((HIT_DECAY_S + 0.2) * FRAME_HZ):].any(), "a note after the hit")
     starts = [bar for _, bar in SECTIONS]
-    check(all((b - a) % PHRASE_BARS == 0 for a, b in zip(starts[:-2], starts[1:-1])),
-          "a section that is not whole 4-bar phrases: %r" % starts)
+    check(all((b - a) % PHRASE_BARS == 0 for a, b in zip(starts[:-3], starts[1:-2]))
+          and (starts[-2] - starts[-3]) % PHRASE_BARS == 1,
+          "a section that is not whole 4-bar phrases (the finale one bar more): %r" % starts)
     check(68.5 <= section_seconds("break") <= 69.5, "the break misses the end screen")
-    check(section_seconds("hit") + HIT_DECAY_S < 96.0 < STOP_S, "the hit rings into the fade")
+    check(section_seconds("hit") + HIT_DECAY_S < 98.0 < STOP_S, "the hit rings into the fade")
     # The lead stays in the middle: no lead note on a side channel.
     lead_frames = r.vol[LEAD_CH, bar_tick(4):end] > 0
     check(lead_frames.mean() > 0.8, "the lead is missing from the middle")
