@@ -457,6 +457,10 @@ def check_music():
     lead_pan = 20 * np.log10(music_chip.PAN[music_song.LEAD_CH, 0] / music_chip.PAN[music_song.LEAD_CH, 1])
     print(f"music: the lead on channel {'ABC'[music_song.LEAD_CH]}, {lead_pan:+.1f} dB left of the middle")
     check(abs(lead_pan) <= 4.0, f"music: the lead is {lead_pan:+.1f} dB off the middle")
+    themes = lr[:, at(sec("theme A")):at(sec("break"))]
+    low = band_db(themes[0], fs, 40, 150) - band_db(themes[1], fs, 40, 150)
+    print(f"music: under 150 Hz in the themes left - right {low:+.1f} dB")
+    check(abs(low) <= 5.0, f"music: the low end is {low:+.1f} dB off the middle")
     part = lr[:, :100 * fs]
     corr = np.corrcoef(part[0], part[1])[0, 1]
     print(f"music: first 100 s left/right correlation {corr:.2f}")
@@ -470,21 +474,31 @@ def check_music():
         check(loss >= -1.5, f"music: {a} loses {-loss:.1f} dB in mono")
 
     # The end lands: the closing phrase, one hit, its tail gone into the
-    # hiss before the end screen fades (98.5-101 s); the tape runs on with
-    # its hiss heard, under -30 dBFS (and over the end-to-end check's -35 in
-    # a capture at the mixer's volume), until the stop click.
+    # hiss before the taper's pause key ends the recording; the recorded
+    # hiss is heard there under -30 dBFS. Then the blank tape, quieter but
+    # heard through the end screen's fade (98.5-101 s; over the end-to-end
+    # check's -50 dBFS at the mixer's volume, 2.1 dB down), until the stop
+    # click; silence after it.
     hit = sec("hit")
     gone = hit + music_song.HIT_DECAY_S
+    rec_end, stop = music_song.REC_END_S, music_song.STOP_S
     phrase = rms_db(lr[:, at(hit - 2):at(hit)])
     struck = rms_db(lr[:, at(hit):at(hit + 0.5)])
-    tail = rms_db(lr[:, at(gone):at(98.0)])
-    hiss_alone = rms_db(lr[:, at(music_song.STOP_S - 4):at(music_song.STOP_S - 0.1)])
-    after = rms_db(lr[:, at(music_song.STOP_S + 0.1):])
-    print(f"music: closing phrase {phrase:.1f}, hit {struck:.1f}, from {gone:.1f} s to 98 s {tail:.1f},"
-          f" tape alone {hiss_alone:.1f}, after the stop click at {music_song.STOP_S:.1f} s {after:.0f} dBFS")
+    tail = rms_db(lr[:, at(gone):at(gone + 0.15)])
+    hiss_alone = rms_db(lr[:, at(rec_end - 0.4):at(rec_end - 0.1)])
+    key = 20 * np.log10(np.abs(lr[:, at(rec_end - 0.1):at(rec_end + 0.1)]).max() + 1e-12)
+    around = 20 * np.log10(np.abs(lr[:, at(rec_end - 0.4):at(rec_end - 0.1)]).max() + 1e-12)
+    blank = rms_db(lr[:, at(rec_end + 0.1):at(stop - 0.1)])
+    after = rms_db(lr[:, at(stop + 0.1):])
+    print(f"music: closing phrase {phrase:.1f}, hit {struck:.1f}, from {gone:.1f} s {tail:.1f},"
+          f" tape alone {hiss_alone:.1f}; pause key at {rec_end:.1f} s (peak {key:.1f}), blank tape {blank:.1f},"
+          f" after the stop click at {stop:.1f} s {after:.0f} dBFS")
     check(phrase > -20.0 and struck > phrase - 3.0, "music: no closing phrase and hit")
     check(abs(tail - hiss_alone) <= 1.0, f"music: the hit still rings at {tail:.1f} dBFS after {gone:.1f} s")
-    check(-33.0 <= hiss_alone <= -30.0, f"music: the tape's hiss alone at {hiss_alone:.1f} dBFS, wanted -33..-30")
+    check(-40.0 <= hiss_alone <= -34.0, f"music: the tape's hiss alone at {hiss_alone:.1f} dBFS, wanted -40..-34")
+    check(key > around + 4.0, f"music: no pause key at {rec_end:.1f} s ({key:.1f} dBFS peak, {around:.1f} before)")
+    check(-46.0 <= blank <= hiss_alone - 3.0, f"music: the blank tape at {blank:.1f} dBFS,"
+          f" wanted -46 up to 3 dB under the recorded hiss")
     check(after < -80.0, "music: sound after the stop click")
     # Hiss is heard in the quiet places: the intro and the break stay within
     # 20 dB of it.

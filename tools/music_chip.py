@@ -50,9 +50,9 @@ ENV_SHAPES = {0: (_DOWN, 0), 4: (_UP, 0), 8: (_DOWN, None), 10: (_DOWN + _UP, No
               11: (_DOWN, 15), 12: (_UP, None), 13: (_UP, 15), 14: (_UP + _DOWN, None)}
 
 # Stereo gains (left, right) for channels A, B, C: the Spectrum 128's usual
-# ABC stereo, A left, B in the middle, C right, spread moderately so that each
-# side still hears the other.
-PAN = np.array([[0.95, 0.3], [0.71, 0.71], [0.3, 0.95]])
+# ABC stereo, A left, B in the middle, C right: A (the bass) only a little
+# to the left, so the low end stays near the middle; C wide, for the width.
+PAN = np.array([[0.85, 0.53], [0.71, 0.71], [0.27, 0.96]])
 
 
 def env_period(freq, steps=16):

@@ -3,23 +3,27 @@ for the chip model in music_chip.
 
 125 BPM: 6 frames per row, 16 rows per bar, A minor, laid out on the show's
 timeline (tune time 0 = start of the main scene; see SECTIONS). Channel B,
-in the middle of the stereo picture, carries the lead all the way; A (left)
-the bass, with the kick and toms cutting into it; C (right) the chords, the
+in the middle of the stereo picture, carries the lead all the way; A (a
+little to the left) the bass, with the kick and toms cutting into it; C (right) the chords, the
 counter-line and echo, with the snare and hats.
 
   bars  0- 3  intro       0.3 s   arps fade in over the hiss, lead, bass, drums
-  bars  4-19  theme A     8.0 s   the hook (3+3+2), two eight-bar halves
+  bars  4-19  theme A     8.0 s   the hook (3+3+2), two eight-bar halves, the
+                                  second over a counter-line and a galloping bass
   bars 20-35  theme B    38.7 s   a tone up in B minor: the buzzer bass on the
                                   chip's envelope, its own hook (2+2+1+3),
                                   a counter-line in its second half
   bars 36-39  break      69.4 s   end screen: back in A minor, no drums,
-                                  seventh chords, the lead and its echo
-  bars 40-48  finale     77.1 s   the hook once more, then a closing phrase
-                                  and a bar of tom fill with a falling run
-  bar  49     hit        94.4 s   one struck chord on the envelope's single
-                                  decay, gone within 3 s
-  then        tail       97.4 s   the tape runs on (hiss) until the stop key
-                                  at 106 s; silence to the end of the file
+                                  seventh chords, the lead and its echo, the
+                                  bass stepping up a tone into B minor
+  bars 40-48  finale     77.1 s   in B minor over the buzzer: the hook once
+                                  more, then a closing phrase and a bar of
+                                  tom fill with a falling run
+  bar  49     hit        94.4 s   one struck B minor chord on the envelope's
+                                  single decay, gone within 3 s
+  then        tail       97.4 s   the recorded hiss until the taper's pause key
+                                  at 97.8 s, blank tape until the stop key at
+                                  102 s; silence to the end of the file
 
 Everything is deterministic.
 """
@@ -165,25 +169,30 @@ LEAD_B = [
     "B5:2 A5:2 G5:1 E5:3 G5:2 B5:2 E6:4", "C#6:6 A#5:2 F#5:8",
     "D6:2 D6:2 F#6:1 D6:3 B5:2 C#6:2 D6:4", "B5:2 B5:2 D6:1 B5:3 G5:8",
     "A5:2 A5:2 D6:1 F#6:3 E6:2 D6:2 A5:4", "C#6:4 E6:4 A5:4 C#6:4",
-    "D6:2 D6:2 B5:1 G5:3 B5:2 D6:2 G6:4", "E6:2 E6:2 C#6:1 A5:3 C#6:2 E6:2 A6:4",
-    "F#6:6 E6:2 C#6:4 A#5:4", "F#6:12 -:4",
+    "D6:2 D6:2 B5:1 G5:3 B5:2 D6:2 B5:4", "E6:2 E6:2 C#6:1 A5:3 C#6:2 E6:2 C#6:4",
+    "D6:6 C#6:2 A#5:4 F#5:4", "F#5:12 -:4",
 ]
+# A counter-line under A's second half on the chords' channel: long notes
+# under the hook, so the texture turns from arpeggios to three parts.
+COUNTER_A = ["A4:8 C5:8", "C5:8 A4:8", "G4:8 E4:8", "D5:8 G4:8",
+             "A4:8 C5:8", "B4:8 D5:8", "C5:8 E5:8", "E5:8 A4:8"]
 # The counter-line under B's second half, in long notes on the chords' thirds.
 COUNTER_B = ["F#5:8 D5:8", "D5:8 B4:8", "F#5:8 A5:8", "E5:8 C#5:8",
              "D5:8 B4:8", "C#5:8 E5:8", "A#4:8 C#5:8", "F#5:8 A#4:8"]
 LEAD_INTRO = ["E5:8 C5:8", "C5:8 A4:8", "D5:8 F5:8", "E5:4 G#4:4 B4:8"]
-LEAD_BREAK = ["E6:8 C6:8", "B5:8 G5:8", "A5:8 F5:8", "G#5:12 B5:4"]
+LEAD_BREAK = ["E6:8 C6:8", "B5:8 G5:8", "A5:8 F5:8", "G#5:8 B5:4 A#5:4"]
 # The closing phrase: the hook's rhythm once more, climbing to the top, then
 # a falling run over the fill down to the leading note, which the hit resolves.
 LEAD_CLOSE = ["A5:3 C6:3 A5:2 F5:4 A5:4", "B5:3 D6:3 B5:2 G5:4 D6:4",
               "E6:4 D6:4 C6:4 B5:4", "G#5:4 B5:4 E6:8",
               "E6:2 D6:2 C6:2 B5:2 A5:2 B5:2 C6:1 B5:1 G#5:2"]
-ALL_PHRASES = [LEAD_A, LEAD_B, COUNTER_B, LEAD_INTRO, LEAD_BREAK, LEAD_CLOSE]
+ALL_PHRASES = [LEAD_A, LEAD_B, COUNTER_A, COUNTER_B, LEAD_INTRO, LEAD_BREAK, LEAD_CLOSE]
 
 PROG_A = "Am F C G Am F Dm E Am F C G F G Am Am".split()
 PROG_B = "Bm G D A Bm G Em F# Bm G D A G A F# F#".split()
 PROG_BREAK = "Fmaj7 Em7 Dm7 E7".split()
 PROG_CLOSE = "F G E E7 E7".split()
+FINALE_SHIFT = 2                        # the finale is played a tone up, in B minor
 
 LEAD_CH, BASS_CH, CHORD_CH = 1, 0, 2    # B in the middle, A left, C right
 DRUM_CH = CHORD_CH                      # drums cut into the other voices, as on the machine:
@@ -198,6 +207,7 @@ BASS = {
     "gallop": [(0, 2, 0), (2, 1, 0), (3, 1, 0), (4, 2, 12), (6, 1, 0), (7, 1, 0),
                (8, 2, 0), (10, 1, 0), (11, 1, 0), (12, 2, 12), (14, 2, 7)],
     "long": [(0, 12, 0), (12, 4, 7)],
+    "lift": [(0, 12, 0), (12, 4, 2)],   # a whole tone up into the next key
     "drone": [(0, 16, 0)],
     "pedal": [(r, 2, 0) for r in range(0, 16, 2)],
     # the buzzer's figure: the hook's 2+2+1+3 in the bass, then driving eighths
@@ -246,7 +256,8 @@ SECTIONS = [("intro", 0), ("theme A", 4), ("theme B", 20), ("break", 36),
             ("finale", 40), ("hit", 49), ("tail", 51)]
 PHRASE_BARS = 4
 HIT_DECAY_S = 3.0                     # the envelope's single decay, 16 steps
-STOP_S = 106.0                        # the stop key: the tape ends there
+REC_END_S = 97.8                      # the taper's pause key: the recording ends, blank tape follows
+STOP_S = 102.0                        # the stop key, once the fade (98.5-101 s) is over
 
 
 def bar_tick(bar, row=0):
@@ -297,9 +308,9 @@ def buzz_note(r, t0, dur, midi, shape=8):
         r.envelope(t0 + k, period, shape, restart=False)
 
 
-def play_buzz(r, bar0, chords, pattern, octave=0):
+def play_buzz(r, bar0, chords, pattern, octave=0, shift=0):
     for i, c in enumerate(chords):
-        root = chord_root(c) + 12 * octave
+        root = chord_root(c, shift) + 12 * octave
         for row, ln, iv in BASS[pattern]:
             buzz_note(r, bar_tick(bar0 + i, row), ln * TICKS_PER_ROW, root + iv)
 
@@ -344,13 +355,14 @@ def build_song():
     play_drums(r, i + 1, ["hats"], att=3, crash=False)
     play_drums(r, i + 2, ["intro", "introfill"], att=1, crash=False)
 
-    # theme A, 16 bars: the hook in the middle, chords and drums on the right
+    # theme A, 16 bars: the hook in the middle, chords and drums on the
+    # right; in the second half a counter-line takes the chords' place
     a = bar["theme A"]
     play_lead(r, a, LEAD_A, vmax=13)
     play_arps(r, a, A1, "eighths", vmax=13, floor=10)
-    play_arps(r, a + 8, A2, "dotted", vmax=13, floor=9, decay=4)
-    play_bass(r, a, A1, "eighths", vmax=13)
-    play_bass(r, a + 8, A2, "gallop", vmax=13)
+    play_lead(r, a + 8, COUNTER_A, vmax=12, ch=CHORD_CH, blip=False)
+    play_bass(r, a, A1, "eighths", vmax=14)
+    play_bass(r, a + 8, A2, "gallop", vmax=15)
     play_drums(r, a, ["basic"] * 7 + ["fill1"], att=1)
     play_drums(r, a + 8, ["drive"] * 7 + ["fill2"], att=1)
 
@@ -366,29 +378,29 @@ def build_song():
 
     # break, 4 bars as the end screen comes up: back in A minor, no drums,
     # seventh chords, the lead quiet with its echo on the right, a roll
-    # that builds back up
+    # that builds back up and the bass stepping up into B minor
     k = bar["break"]
     play_lead(r, k, LEAD_BREAK, vmax=11, echo=True, blip=False)
-    play_bass(r, k, PROG_BREAK[:3], "drone", vmax=10)
-    play_bass(r, k + 3, PROG_BREAK[3:], "long", vmax=11)
+    play_bass(r, k, PROG_BREAK[:3], "drone", vmax=11)
+    play_bass(r, k + 3, PROG_BREAK[3:], "lift", vmax=12)
     drum(r, bar_tick(k), "C", 5, DRUM_CH)
     play_drums(r, k + 3, ["roll"], att=1, crash=False, crescendo=True)
 
-    # finale, 9 bars: the hook once more, then the closing phrase over a
-    # buzzing pedal, and a bar of tom fill into the hit
+    # finale, 9 bars in B minor, over the buzzer all the way: the hook once
+    # more, then the closing phrase, and a bar of tom fill into the hit
     f = bar["finale"]
-    play_lead(r, f, LEAD_A[:4], vmax=13)
-    play_arps(r, f, A1[:4], "eighths", vmax=13, floor=10)
-    play_bass(r, f, A1[:4], "eighths", vmax=13)
-    play_drums(r, f, ["basic", "drive", "drive", "fill2"], att=1)
-    play_lead(r, f + 4, LEAD_CLOSE, vmax=14)
-    play_arps(r, f + 4, PROG_CLOSE, "dotted", vmax=13, floor=9, decay=4)
-    play_bass(r, f + 4, PROG_CLOSE[:2], "gallop", vmax=13)
-    play_buzz(r, f + 6, PROG_CLOSE[2:], "pedal")
+    play_lead(r, f, LEAD_A[:4], vmax=14, shift=FINALE_SHIFT)
+    play_arps(r, f, A1[:4], "sixteenths", vmax=14, floor=12, decay=2, shift=FINALE_SHIFT)
+    play_buzz(r, f, A1[:4], "buzz", shift=FINALE_SHIFT)
+    play_drums(r, f, ["drive2", "drive2", "drive2", "fill2"])
+    play_lead(r, f + 4, LEAD_CLOSE, vmax=14, shift=FINALE_SHIFT)
+    play_arps(r, f + 4, PROG_CLOSE, "dotted", vmax=13, floor=9, decay=4, shift=FINALE_SHIFT)
+    play_buzz(r, f + 4, PROG_CLOSE[:2], "buzz", shift=FINALE_SHIFT)
+    play_buzz(r, f + 6, PROG_CLOSE[2:], "pedal", shift=FINALE_SHIFT)
     play_drums(r, f + 4, ["drive", "drive", "drive2", "fill2", "bigfill"])
 
-    # the hit: A minor struck once, dying on the envelope; then only the tape
-    hit(r, bar_tick(bar["hit"]), [note_midi("A2"), note_midi("A5"), note_midi("E5")])
+    # the hit: B minor struck once, dying on the envelope; then only the tape
+    hit(r, bar_tick(bar["hit"]), [note_midi("B2"), note_midi("B5"), note_midi("F#5")])
     return r
 
 
@@ -429,7 +441,8 @@ def test_notation_and_song():
           and (starts[-2] - starts[-3]) % PHRASE_BARS == 1,
           "a section that is not whole 4-bar phrases (the finale one bar more): %r" % starts)
     check(68.5 <= section_seconds("break") <= 69.5, "the break misses the end screen")
-    check(section_seconds("hit") + HIT_DECAY_S < 98.0 < STOP_S, "the hit rings into the fade")
+    check(section_seconds("hit") + HIT_DECAY_S < REC_END_S < 98.5 and 101.0 < STOP_S,
+          "the hit rings into the fade, or a key of the deck falls in it")
     # The lead stays in the middle: no lead note on a side channel.
     lead_frames = r.vol[LEAD_CH, bar_tick(4):end] > 0
     check(lead_frames.mean() > 0.8, "the lead is missing from the middle")
@@ -443,8 +456,9 @@ def test_notation_and_song():
     check(ha == (3, 3, 2) and na >= 8 and hb != ha and nb >= 9,
           "theme B's hook: %r in %d bars, A's %r in %d" % (hb, nb, ha, na))
     b0, b1 = bar_tick(dict(SECTIONS)["theme B"]), bar_tick(dict(SECTIONS)["break"])
-    check(r.env[BASS_CH, b0:b1].mean() > 0.8 and not r.env[:, bar_tick(4):b0].any(),
-          "the buzzer bass is not B's")
+    f0 = bar_tick(dict(SECTIONS)["finale"])
+    check(r.env[BASS_CH, b0:b1].mean() > 0.8 and not r.env[:, bar_tick(4):b0].any()
+          and r.env[BASS_CH, f0:end].mean() > 0.75, "the buzzer bass is not B's and the finale's")
     check(r.vol[0].any() and r.vol[1].any() and r.vol[2].any(), "all voices used")
 
 
