@@ -242,21 +242,25 @@ TEST(LogoPicture, ExactBlackIsOnlyTheOpenBackground) {
     EXPECT_GT(art * 2, long(LOGO_W) * LOGO_H);
 }
 
-TEST(LogoPicture, LightBlueLettersAndWhiteFlare) {
-    int light = 0;
+TEST(LogoPicture, LightBlueLettersWarmGroundAndWhiteFlare) {
+    // Light-blue chrome that mirrors a warm ground under its horizon, and a
+    // flare whose white core (32 x 32 around the middle) holds at 1/8.
+    int light = 0, warm = 0;
     for (int y = 0; y < LOGO_H; ++y)
         for (int x = 0; x < LOGO_W; ++x) {
             bgr c = pixel(logo_picture, LOGO_W, x, y);
             light += c.b > 200 && c.g > 140 && c.r < c.b;
+            warm += c.r > 200 && c.b < 160 && c.r > c.g;
         }
     EXPECT_GT(light, 5000);
+    EXPECT_GT(warm, 2000);
     int flare = 0;
-    for (int y = 77 - 8; y < 77 + 8; ++y)
-        for (int x = 383 - 8; x < 383 + 8; ++x) {
+    for (int y = 77 - 16; y < 77 + 16; ++y)
+        for (int x = 383 - 16; x < 383 + 16; ++x) {
             bgr c = pixel(logo_picture, LOGO_W, x, y);
             flare += c.b >= 240 && c.g >= 240 && c.r >= 240;
         }
-    EXPECT_GT(flare, 0);
+    EXPECT_GT(flare, 400);
 }
 
 TEST(LogoPicture, LettersFillTheWidthAndSurviveOneSixth) {
@@ -299,11 +303,29 @@ TEST(LogoPicture, LettersFillTheWidthAndSurviveOneSixth) {
     // The 4 px outline alone breaks up at 1/6; everything else is drawn on
     // a 6 px grid.
     EXPECT_GE(ssim(near, box, RW, RH), 0.85);
+    // As it spins, the pixel that lands on a screen spot moves through the
+    // cell, so the picture must hold at every phase: flat areas, no thin
+    // contrasts. Mean over the phases of the cell's diagonal, at 1/6 and 1/8.
+    for (int k : {6, 8}) {
+        const int cw = (LOGO_W - k) / k, ch = (LOGO_H - k) / k;
+        std::vector<double> point(size_t(cw) * ch), area(size_t(cw) * ch, 0.0);
+        for (int j = 0; j < ch; ++j)
+            for (int i = 0; i < cw; ++i)
+                for (int y = k * j; y < k * j + k; ++y)
+                    for (int x = k * i; x < k * i + k; ++x) area[size_t(j) * cw + i] += luma[size_t(y) * LOGO_W + x] / (k * k);
+        double mean = 0;
+        for (int phase = 0; phase < k; ++phase) {
+            for (int j = 0; j < ch; ++j)
+                for (int i = 0; i < cw; ++i) point[size_t(j) * cw + i] = luma[size_t(k * j + phase) * LOGO_W + k * i + phase];
+            mean += ssim(point, area, cw, ch) / k;
+        }
+        EXPECT_GE(mean, 0.77) << "at 1/" << k;
+    }
 }
 
 TEST(LogoPicture, RimStandsOutOnEveryPlasmaColourAndOutlinesCloseEachLetter) {
     // Over the spinning plasma the silhouette's edge must never melt into
-    // it: every art pixel within 6 steps of the see-through black has a
+    // it: every art pixel within 8 steps of the see-through black has a
     // contrast of 3:1 or more against every colour of the plasma's palette
     // (no near-black colour can: the palette itself goes black).
     build_plasma_palette();
@@ -332,7 +354,7 @@ TEST(LogoPicture, RimStandsOutOnEveryPlasmaColourAndOutlinesCloseEachLetter) {
     }
     double rim_worst = 21;
     for (int i = 0; i < N; ++i)
-        if (steps[i] >= 1 && steps[i] <= 6) rim_worst = std::min(rim_worst, worst_contrast(pixel(logo_picture, LOGO_W, i % LOGO_W, i / LOGO_W)));
+        if (steps[i] >= 1 && steps[i] <= 8) rim_worst = std::min(rim_worst, worst_contrast(pixel(logo_picture, LOGO_W, i % LOGO_W, i / LOGO_W)));
     EXPECT_GE(rim_worst, 3.0);
 
     // Inside the rim, near-black outlines (never exact black) close every
@@ -343,10 +365,30 @@ TEST(LogoPicture, RimStandsOutOnEveryPlasmaColourAndOutlinesCloseEachLetter) {
     long outlined = 0;
     for (int i = 0; i < N; ++i) {
         bgr c = pixel(logo_picture, LOGO_W, i % LOGO_W, i / LOGO_W);
-        outline[i] = steps[i] > 6 && std::max({c.r, c.g, c.b}) <= 40;
+        outline[i] = steps[i] > 8 && std::max({c.r, c.g, c.b}) <= 40;
         outlined += outline[i];
     }
     EXPECT_GT(outlined * 20, long(N)) << "outline pixels";
+    // The outline is backed by a dark navy inside the letters: together a
+    // dark edge of 8 px or more (the median of each dark pixel's shorter
+    // run across it), so at 1/8 every letter keeps its line.
+    std::vector<int> across;
+    for (int i = 0; i < N; ++i) {
+        bgr c = pixel(logo_picture, LOGO_W, i % LOGO_W, i / LOGO_W);
+        if (steps[i] <= 8 || 0.299 * c.r + 0.587 * c.g + 0.114 * c.b >= 60) continue;
+        int run[2] = {1, 1};
+        for (int axis = 0; axis < 2; ++axis)
+            for (int dir : {-1, 1})
+                for (int j = i + dir * (axis ? LOGO_W : 1);; j += dir * (axis ? LOGO_W : 1), ++run[axis]) {
+                    if (j < 0 || j >= N || (!axis && j / LOGO_W != i / LOGO_W) || steps[j] <= 8) break;
+                    bgr d = pixel(logo_picture, LOGO_W, j % LOGO_W, j / LOGO_W);
+                    if (0.299 * d.r + 0.587 * d.g + 0.114 * d.b >= 60) break;
+                }
+        across.push_back(std::min(run[0], run[1]));
+    }
+    ASSERT_FALSE(across.empty());
+    std::nth_element(across.begin(), across.begin() + long(across.size() / 2), across.end());
+    EXPECT_GE(across[across.size() / 2], 8) << "dark edge";
     auto flood = [&](int start) {  // art pixels reachable without crossing an outline
         long n = 0;
         std::vector<int> stack{start};
@@ -364,7 +406,7 @@ TEST(LogoPicture, RimStandsOutOnEveryPlasmaColourAndOutlinesCloseEachLetter) {
         if (steps[i] == 1 && !seen[i]) flood(i);  // the rim and the smoke behind the letters
     std::vector<long> letters;
     for (int i = 0; i < N; ++i)
-        if (steps[i] > 6 && !outline[i] && !seen[i]) letters.push_back(flood(i));
+        if (steps[i] > 8 && !outline[i] && !seen[i]) letters.push_back(flood(i));
     std::sort(letters.rbegin(), letters.rend());
     long big = 0, total = 0;
     for (long n : letters) big += n * 20 >= N, total += n;

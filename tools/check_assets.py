@@ -222,15 +222,15 @@ def check_logo():
     holes = black_holes(black)
     check(not holes.any(), f"logo: {int(holes.sum())} enclosed black pixels")
 
-    # The rim: every art pixel up to 6 steps from the see-through background
+    # The rim: every art pixel up to 8 steps from the see-through background
     # stands out against every colour of the plasma (3:1 or more), so the
-    # silhouette never melts into it; at 1/6 that is a whole pixel of rim.
+    # silhouette never melts into it; at 1/8 that is a whole pixel of rim.
     palette = plasma_palette_rgb()
-    dist = city_distance(black, 7)
-    rim = ~black & (dist <= 6)
+    dist = city_distance(black, 9)
+    rim = ~black & (dist <= 8)
     rim_contrast = worst_contrast(rgb[rim], palette).min()
     dark_rgb = worst_contrast(np.zeros(3), palette)
-    print(f"logo: rim (6 px) contrast against the plasma's palette at least {rim_contrast:.2f}:1"
+    print(f"logo: rim (8 px) contrast against the plasma's palette at least {rim_contrast:.2f}:1"
           f" (a near-black one would reach {dark_rgb:.2f}:1)")
     check(rim_contrast >= 3.0, f"logo: the rim reaches only {rim_contrast:.2f}:1 against the plasma")
 
@@ -256,16 +256,27 @@ def check_logo():
             for a0, a1 in zip(edges[::2], edges[1::2]):
                 out[y, a0:a1] = a1 - a0
     thick = np.median(np.minimum(h_run, v_run)[outline])
+    # The outline's navy backing inside the letters: a dark edge of 8 px or
+    # more, so at 1/8 every letter keeps its line.
+    dark = ~black & ~rim & (luma < 60)
+    h_run, v_run = np.zeros(dark.shape, int), np.zeros(dark.shape, int)
+    for m, out in ((dark, h_run), (dark.T, v_run.T)):
+        for y, row in enumerate(m):
+            edges = np.flatnonzero(np.diff(np.concatenate(([0], row.astype(int), [0]))))
+            for a0, a1 in zip(edges[::2], edges[1::2]):
+                out[y, a0:a1] = a1 - a0
+    dark_edge = np.median(np.minimum(h_run, v_run)[dark])
     pad = np.pad(letters, 1, constant_values=False)
     ring = (pad[:-2, 1:-1] | pad[2:, 1:-1] | pad[1:-1, :-2] | pad[1:-1, 2:]) & ~letters
     closed = outline[ring].mean() if ring.any() else 0.0
     oc = rgb[outline]
     print(f"logo: {len(letter_ids)} letters inside outlines, covering {100 * letters.mean():.1f} % of the picture;"
-          f" outline {100 * outline.mean():.1f} %, median {thick:.0f} px thick, brightest {oc.max(axis=1).max() if len(oc) else 0},"
+          f" outline {100 * outline.mean():.1f} %, median {thick:.0f} px thick (dark edge {dark_edge:.0f} px), brightest {oc.max(axis=1).max() if len(oc) else 0},"
           f" {100 * closed:.1f} % of the letters' edge; rim {100 * rim.mean():.1f} %, background {100 * black.mean():.1f} %")
     check(len(letter_ids) == 3, f"logo: {len(letter_ids)} letters closed in outlines, not the three of ZVK")
     check(0.4 <= letters.mean() <= 0.6, f"logo: the letters cover {100 * letters.mean():.1f} % (about half wanted)")
     check(3 <= thick <= 5, f"logo: the outline is {thick} px thick (3-5 wanted)")
+    check(dark_edge >= 8, f"logo: the dark edge is {dark_edge} px thick (8 or more wanted)")
     check(closed >= 0.995, f"logo: only {100 * closed:.1f} % of the letters' edge is outlined")
     # Strokes of about 48 px: each letter keeps a core when eroded by 20 px.
     cores = [int(erode(label == i, 20).sum()) for i in letter_ids]
@@ -283,13 +294,24 @@ def check_logo():
     sim = ssim(near, box)
     print(f"logo: SSIM of the every-6th-pixel reduction against the area average {sim:.3f}")
     check(sim >= 0.85, f"logo: SSIM at 1/6 is {sim:.3f} (at least 0.85)")
+    # Spinning, the sampled pixel moves through each cell: the mean over the
+    # phases along the cell's diagonal, at 1/6 and 1/8.
+    for k in (6, 8):
+        ch, cw = (LOGO_H - k) // k, (LOGO_W - k) // k
+        area = luma[:ch * k, :cw * k].reshape(ch, k, cw, k).mean(axis=(1, 3))
+        mean = np.mean([ssim(luma[p::k, p::k][:ch, :cw], area) for p in range(k)])
+        print(f"logo: SSIM at 1/{k} over every phase {mean:.3f}")
+        check(mean >= 0.77, f"logo: SSIM at 1/{k} over every phase is {mean:.3f} (at least 0.77)")
     cols = letters.any(axis=0)
     print(f"logo: letters span {100 * cols.mean():.0f} % of the width")
     check(cols.mean() >= 0.8, "logo: the letters fill less than 80 % of the width")
+    warm = int(((r > 200) & (b < 160) & (r > g)).sum())
+    check(warm > 2000, f"logo: the chrome mirrors no warm ground ({warm} px)")
     cy, cx = 77, 383
-    core = bgr[cy - 8:cy + 8, cx - 8:cx + 8]
+    core = bgr[cy - 16:cy + 16, cx - 16:cx + 16]
     hot = int((core >= 240).all(axis=2).sum())
-    check(hot >= 100, f"logo: the white flare in the middle is {hot} px, too small for 1/6")
+    print(f"logo: {warm} px of warm ground in the chrome, the flare's white core {hot} px")
+    check(hot >= 400, f"logo: the white flare in the middle is {hot} px, too small for 1/8")
 
 
 def ssim(a, b):

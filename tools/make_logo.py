@@ -1,20 +1,23 @@
 #!/usr/bin/python3
 """Group logo: "ZVK" in fat, slanted light-blue chrome letters with bevels,
-each in a near-black outline, over a cloud of dark-blue smoke lit by a white
+each in a near-black outline, over puffs of dark-blue smoke lit by a white
 flare in the middle, the whole silhouette wrapped in an ice-white rim, on
-pure black.
+pure black. The chrome mirrors a pale sky above its horizon and a warm
+ground below it, going over into blue towards the foot.
 
 Writes assets/logo.bgra (766x154, B,G,R,fourth byte per pixel, rows top to
 bottom) and docs/logo.png as a preview. Run with /usr/bin/python3.
 
 The intro spins and zooms this picture, drawing each pixel forward onto one
 screen spot, and treats exact black as "no logo here". Over a logo cycle it
-is mostly shown at 1/6 to 1/7 of its size, so every feature is drawn on a
-6 px grid: strokes of 48 px, bevels, gloss lines and the rim 6 px wide, the
-flare's core 12 px across; only the outline is thinner (4 px). The rim is
-the one colour that stands out against every colour of the plasma, the
-near-black outline the one that parts the letters from the rim and the
-smoke.
+is mostly shown at 1/6 to 1/8 of its size, one screen pixel for every 6 to
+8 of it taken as it falls, so it is drawn as flat bands and areas of 8 px
+and more: strokes of 48 px, the rim 8 px wide, the chrome's bands 8 to 20
+px, the flare's core 26 px across. The near-black outline is thinner (4 px)
+but backed by 5 px of deep navy inside the letters, so the dark edge
+survives the sampling. The rim is the one colour that stands out against
+every colour of the plasma, the outline the one that parts the letters from
+the rim and the smoke.
 """
 import os
 
@@ -25,10 +28,11 @@ from picture_io import write_picture
 
 MARGIN = 4        # black frame kept around the artwork
 OUTLINE = 4.0     # near-black outline around every letter
-RIM = 7.0         # ice-white rim around the whole silhouette: 6 px solid, then its soft inner edge
-GRID = 6.0        # bevels and gloss lines are this wide
+INNER = 5.0       # deep navy just inside the outline
+RIM = 9.0         # ice-white rim around the whole silhouette: 8 px solid, then its soft inner edge
+BEVEL = 10.0      # the bevel round every letter is this wide
 SLANT = 0.2       # italic shear: x shifts right by this much per pixel upwards
-TOP, BOTTOM = 15.0, 139.0  # the letters' cap height: frame, rim and outline above and below
+TOP, BOTTOM = 17.0, 137.0  # the letters' cap height: frame, rim and outline above and below
 CX, CY = W / 2.0, (TOP + BOTTOM) / 2.0
 FLARE = (383.0, 77.0)
 
@@ -36,8 +40,15 @@ FLARE = (383.0, 77.0)
 OUTLINE_C = np.array([8.0, 12.0, 30.0])     # near-black navy, never (0, 0, 0)
 RIM_C = np.array([244.0, 252.0, 255.0])     # at least 3:1 against every plasma colour,
 RIM_LIT = np.array([255.0, 255.0, 255.0])   # and a lustre running along it up to white
-SMOKE_DEEP = np.array([14.0, 34.0, 88.0])
-SMOKE_LIT = np.array([70.0, 124.0, 220.0])
+INNER_C = np.array([22.0, 44.0, 118.0])
+SMOKE_DEEP = np.array([16.0, 36.0, 92.0])
+SMOKE_MID = np.array([34.0, 70.0, 160.0])
+SMOKE_LIT = np.array([84.0, 136.0, 230.0])
+# Smoke puffs behind the letters, (x, y, radius): a bank of round clouds
+# around the flare that shows in the V's notch and the gaps beside it.
+PUFFS = [(383, 60, 46), (340, 52, 34), (428, 50, 36), (300, 76, 38), (466, 74, 38),
+         (262, 98, 30), (506, 100, 30), (350, 104, 34), (418, 106, 34), (250, 50, 26),
+         (516, 48, 26), (222, 80, 22)]
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 
@@ -56,7 +67,7 @@ K_UPRIGHT = [(516, 14), (568, 14), (568, 140), (516, 140)]
 K_ARM = ((560, 90), (730, 18), 24.0)
 K_LEG = ((596, 76), (724, 136), 25.0)
 def shear(pts):
-    fit = [(x, TOP + (y - 14.0) * (BOTTOM - TOP) / 126.0) for x, y in pts]
+    fit = [(CX + (x - CX) * 0.994, TOP + (y - 14.0) * (BOTTOM - TOP) / 126.0) for x, y in pts]
     return [(x + (CY - y) * SLANT, y) for x, y in fit]
 
 
@@ -73,20 +84,6 @@ def polygon_sdf(xx, yy, pts):
         at = x0 + (yy - y0) * ex / (ey if ey else 1.0)
         inside ^= crosses & (xx < at)
     return np.where(inside, -d, d)
-
-
-def value_noise(rng, cells_x, cells_y):
-    """Smooth 2-D value noise in [0, 1] over the whole picture."""
-    grid = rng.uniform(0.0, 1.0, (cells_y + 2, cells_x + 2))
-    ys = np.linspace(0.0, cells_y, H)[:, None] * np.ones((1, W))
-    xs = np.linspace(0.0, cells_x, W)[None, :] * np.ones((H, 1))
-    ix, iy = xs.astype(int), ys.astype(int)
-    fx, fy = xs - ix, ys - iy
-    fx = fx * fx * (3 - 2 * fx)
-    fy = fy * fy * (3 - 2 * fy)
-    a = grid[iy, ix] * (1 - fx) + grid[iy, ix + 1] * fx
-    b = grid[iy + 1, ix] * (1 - fx) + grid[iy + 1, ix + 1] * fx
-    return a * (1 - fy) + b * fy
 
 
 def band(p0, p1, half, ext=80.0):
@@ -126,41 +123,66 @@ def coverage(d):
 
 
 def chrome(xx, yy, d, nx, ny):
-    """The letters' face: a pale sky above the horizon, a deep blue below it
-    brightening to a reflected light at the foot, a bright line under the
-    horizon and a gloss stroke near the top, each a whole 6 px; then a
-    6 px bevel around every letter, lit from the upper left."""
-    v = np.clip((yy - TOP) / (BOTTOM - TOP), 0.0, 1.0)[..., None]
-    sky = np.array([150.0, 206.0, 250.0]) + np.array([70.0, 40.0, 5.0]) * np.clip(v / 0.5, 0, 1)
-    sea = np.array([34.0, 98.0, 212.0]) + np.array([60.0, 84.0, 40.0]) * np.clip((v - 0.5) / 0.5, 0, 1)
-    horizon = CY + 2.0
-    face = np.where((yy < horizon)[..., None], sky, sea)
-    line = (yy >= horizon + GRID) & (yy < horizon + 2 * GRID)
-    face = np.where(line[..., None], np.array([150.0, 210.0, 255.0]), face)
-    gloss = (yy >= TOP + 2 * GRID) & (yy < TOP + 3 * GRID) & (d < -GRID)
-    face = np.where(gloss[..., None], np.array([250.0, 254.0, 255.0]), face)
-    # Bevel: the outer 6 px facing the light (up and left) are lit, those
-    # facing away are in shade; in between it follows the normal.
+    """The letters' face in flat bands: a pale sky, lighter towards the top,
+    down to the horizon; under it a dark line, then the warm ground, amber
+    going into copper and violet, the deep blue of the lower half and a band
+    of reflected light at the foot. Round it a bevel lit from the upper
+    left, and a deep navy line inside the outline."""
+    v = (yy - TOP) / (BOTTOM - TOP)
+    horizon = (CY + 2.0 - TOP) / (BOTTOM - TOP)
+    h = (BOTTOM - TOP)
+    bands = [  # (down to this height, colour)
+        (0.17, (236, 248, 255)), (0.34, (190, 228, 255)), (horizon, (136, 196, 250)),
+        (horizon + 8 / h, (24, 52, 128)), (horizon + 20 / h, (255, 200, 122)),
+        (horizon + 30 / h, (222, 134, 100)), (horizon + 38 / h, (128, 88, 170)),
+        (0.86, (40, 96, 212)), (9.0, (120, 184, 250)),
+    ]
+    face = np.empty(xx.shape + (3,))
+    top = -9.0
+    for bottom, colour in bands:
+        face[(v >= top) & (v < bottom)] = colour
+        top = bottom
+    # Bevel: the outer band facing the light (up and left) is lit, the one
+    # facing away in shade; in between it follows the normal.
     lit = np.clip(-(nx * -0.6 + ny * -0.8), -1.0, 1.0)  # +1 facing the light
-    bevel = (d > -GRID)[..., None]
-    light = np.array([240.0, 250.0, 255.0])
-    shade = np.array([18.0, 52.0, 140.0])
-    edge = np.where((lit > 0)[..., None], face + (light - face) * np.clip(lit, 0, 1)[..., None] * 0.85,
-                    face + (shade - face) * np.clip(-lit, 0, 1)[..., None] * 0.85)
-    return np.where(bevel, edge, face)
+    light = np.array([226.0, 242.0, 255.0])
+    shade = np.array([30.0, 70.0, 170.0])
+    edge = np.where((lit > 0)[..., None], face + (light - face) * np.clip(lit, 0, 1)[..., None] * 0.7,
+                    face + (shade - face) * np.clip(-lit, 0, 1)[..., None] * 0.7)
+    face = np.where((d > -BEVEL - INNER)[..., None], edge, face)
+    return np.where((d > -INNER)[..., None], INNER_C, face)
 
 
 def flare(xx, yy):
-    """The flare's light: a 12 px white core, a glow, and a cross of streaks
-    6 px thick, long enough to be seen at 1/6."""
+    """The flare's light: a white core 26 px across, a wide glow, a cross
+    of streaks 10 px thick and shorter diagonal ones, big enough for 1/8."""
     fx, fy = FLARE
     dx, dy = xx - fx, yy - fy
     r = np.hypot(dx, dy)
-    core = np.clip((8.5 - r) / 1.5, 0.0, 1.0)
-    glow = np.exp(-(r / 22.0) ** 2) * 0.8
-    h = np.clip((3.5 - np.abs(dy)) / 1.0, 0, 1) * np.clip(1.0 - np.abs(dx) / 130.0, 0, 1) ** 1.5
-    v = np.clip((3.5 - np.abs(dx)) / 1.0, 0, 1) * np.clip(1.0 - np.abs(dy) / 46.0, 0, 1) ** 1.5
-    return np.maximum(core, np.maximum(glow, 0.95 * np.maximum(h, v)))
+    core = np.clip((14.0 - r) / 1.5, 0.0, 1.0)
+    glow = np.exp(-(r / 34.0) ** 2) * 0.8
+    h = np.clip((5.5 - np.abs(dy)) / 1.0, 0, 1) * np.clip(1.0 - np.abs(dx) / 160.0, 0, 1) ** 1.5
+    v = np.clip((5.5 - np.abs(dx)) / 1.0, 0, 1) * np.clip(1.0 - np.abs(dy) / 70.0, 0, 1) ** 1.2
+    u, w = (dx + dy) / np.sqrt(2), (dx - dy) / np.sqrt(2)
+    diag = np.maximum(np.clip((4.5 - np.abs(u)) / 1.0, 0, 1) * np.clip(1.0 - np.abs(w) / 48.0, 0, 1),
+                      np.clip((4.5 - np.abs(w)) / 1.0, 0, 1) * np.clip(1.0 - np.abs(u) / 48.0, 0, 1))
+    return np.maximum(core, np.maximum(glow, np.maximum(0.95 * np.maximum(h, v), 0.85 * diag)))
+
+
+def walled_in(open_area):
+    """The part of open_area that no 4-connected path links to the border."""
+    reach = np.zeros_like(open_area)
+    reach[0], reach[-1], reach[:, 0], reach[:, -1] = open_area[0], open_area[-1], open_area[:, 0], open_area[:, -1]
+    while True:
+        grown = reach.copy()
+        grown[1:] |= reach[:-1]
+        grown[:-1] |= reach[1:]
+        grown[:, 1:] |= reach[:, :-1]
+        grown[:, :-1] |= reach[:, 1:]
+        grown &= open_area
+        if (grown == reach).all():
+            return open_area & ~reach
+        reach = grown
 
 
 def render():
@@ -171,18 +193,23 @@ def render():
     nx = np.choose(which, [f[1] for f in fields])
     ny = np.choose(which, [f[2] for f in fields])
 
-    # Smoke: a cloud around the flare, filling the gaps beside the V and
-    # its notch, billowing at its edge.
-    rng = np.random.default_rng(8086)
-    fbm = 0.7 * value_noise(rng, 12, 3) + 0.3 * value_noise(rng, 30, 6)
+    # Smoke: round puffs around the flare, showing in the V's notch and the
+    # gaps beside it, kept within the outlines' height.
     fx, fy = FLARE
-    glow_r = np.exp(-np.hypot(xx - fx, yy - fy) / 60.0)
-    cloud = np.hypot((xx - fx) / 170.0, (yy - fy) / 66.0) - 1.0
-    smoke_sdf = np.max([cloud * 60.0 + (fbm - 0.5) * 16.0,
-                           d - OUTLINE - 18.0 - 10.0 * fbm - 40.0 * glow_r,
-                        TOP - OUTLINE - yy, yy - BOTTOM - OUTLINE], axis=0)  # within the outlines' height
+    puffs = np.min([np.hypot(xx - px, yy - py) - pr for px, py, pr in PUFFS], axis=0)
+    smoke_sdf = np.max([puffs, TOP - OUTLINE - yy, yy - BOTTOM - OUTLINE], axis=0)
     body = np.minimum(d - OUTLINE, smoke_sdf)     # letters, outlines and smoke
-    art = body < RIM
+    # Smoke fills any pocket of background that the art walls in (exact
+    # black there would be a hole in the spinning logo), and the rim that
+    # such a pocket or a narrow notch leaves inside: the rim runs only
+    # along the open background.
+    pocket = walled_in(body >= RIM)
+    art = (body < RIM) | pocket
+    near = ~art
+    for _ in range(int(RIM) + 1):
+        near = near | np.roll(near, 1, 0) | np.roll(near, -1, 0) | np.roll(near, 1, 1) | np.roll(near, -1, 1)
+    smoke_sdf = np.where(art & (body > -1.0) & ~near, -RIM, smoke_sdf)
+    body = np.minimum(d - OUTLINE, smoke_sdf)
     frame = np.zeros((H, W), dtype=bool)
     frame[MARGIN:H - MARGIN, MARGIN:W - MARGIN] = True
     if (art & ~frame).any():
@@ -191,8 +218,10 @@ def render():
     # Layers from the back: rim, smoke, outline, letters, flare.
     lustre = (0.5 + 0.5 * np.sin(2 * np.pi * (xx / 96.0 + yy / 40.0)))[..., None]
     img = RIM_C + (RIM_LIT - RIM_C) * lustre
-    lit = np.clip(0.35 * fbm + 0.8 * glow_r, 0, 1)[..., None]
-    smoke = SMOKE_DEEP + (SMOKE_LIT - SMOKE_DEEP) * lit
+    # each puff lit from the flare in three flat tones, deepest at its edge
+    r = np.hypot(xx - fx, yy - fy)
+    smoke = np.where((r < 70)[..., None], SMOKE_LIT, np.where((r < 120)[..., None], SMOKE_MID, SMOKE_DEEP))
+    smoke = np.where((puffs > -8)[..., None], np.minimum(smoke, SMOKE_MID), smoke)
     a = coverage(smoke_sdf)[..., None]
     img = img * (1 - a) + smoke * a
     a = coverage(d - OUTLINE)[..., None]
@@ -201,8 +230,9 @@ def render():
     img = img * (1 - a) + chrome(xx, yy, d, nx, ny) * a
     # The flare lights the letters, the smoke and the rim but leaves the
     # outline whole, so every letter stays closed in its own.
-    keep = (d < -0.5) | ((d > OUTLINE + 0.5) & (body < RIM - 1.0))
+    keep = np.where(d < -0.5, 0.75, ((d > OUTLINE + 0.5) & (body < RIM - 1.0)).astype(float))
     f = flare(xx, yy)[..., None] * keep[..., None]
+    f = np.where((np.hypot(xx - fx, yy - fy) < 16.0)[..., None] & (d < -0.5)[..., None], 1.0, f)
     img = img * (1 - f) + np.array([255.0, 255.0, 255.0]) * f
 
     img = np.clip(np.rint(img), 0, 255)
