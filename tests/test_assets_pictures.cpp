@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdlib>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -182,22 +183,34 @@ TEST(TitlePicture, RedXRunsCornerToCornerThroughTheMiddle) {
     EXPECT_GT(red_share(640, 360, 10), 0.5);
 
     // Unblended paint: green = blue = 20 and red about 237, the brush texture
-    // darkening it in places but never far; two long thick strokes of it.
+    // darkening it in places but never far; two long thick strokes of it,
+    // shining wet in glints (3 to 12 % of the paint lightened towards white).
     std::vector<long> reds(256, 0);
-    long full = 0;
+    long full = 0, paint = 0, shine = 0;
     for (int y = 0; y < TITLE_H; ++y)
         for (int x = 0; x < TITLE_W; ++x) {
             bgr c = pixel(title_picture, TITLE_W, x, y);
-            if (c.g == 20 && c.b == 20) ++full, ++reds[c.r];
+            // (with its four neighbours paint too: a blend of shine and
+            // background can average to green and blue of 20)
+            bool inner = x > 0 && y > 0 && x < TITLE_W - 1 && y < TITLE_H - 1;
+            for (auto [dx, dy] : {std::pair{-1, 0}, {1, 0}, {0, -1}, {0, 1}})
+                if (inner) {
+                    bgr n = pixel(title_picture, TITLE_W, x + dx, y + dy);
+                    inner = n.g == n.b && n.g >= 20 && n.r >= 180;
+                }
+            if (c.g == 20 && c.b == 20 && inner) ++full, ++reds[c.r];
+            if (is_paint_blend(c)) ++paint, shine += c.g >= 60;
         }
-    ASSERT_GT(full, 60000);
+    ASSERT_GT(full, 50000);
+    EXPECT_GE(shine * 100, paint * 3);
+    EXPECT_LE(shine * 100, paint * 12);
     long below = 0, seen = 0;
     int median = 0;
     for (int r = 0; r < 256; ++r) {
         if (r < 237 - 35) below += reds[r];
         if (seen < full / 2 && (seen += reds[r]) >= full / 2) median = r;
     }
-    EXPECT_EQ(below, 0) << "paint much darker than the nominal red";
+    EXPECT_LE(below * 1000, full) << "paint much darker than the nominal red";  // but a stray edge blend
     EXPECT_NEAR(median, 237, 20);
 }
 
@@ -206,7 +219,8 @@ TEST(TitlePicture, BlueGreyLetteringSitsOnThePlate) {
     for (int y = 0; y < TITLE_H; ++y)
         for (int x = 0; x < TITLE_W; ++x)
             if (is_blue_grey(pixel(title_picture, TITLE_W, x, y))) (title_on_plate(x, y) ? on : off)++;
-    EXPECT_GT(on, 3000);
+    // Enough of it reads past the X for the mark to be known.
+    EXPECT_GT(on, 8500);
     EXPECT_EQ(off, 0);
 }
 

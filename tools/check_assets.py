@@ -73,16 +73,23 @@ def check_title():
     print(f"title: {100 * enamel[plate].mean():.0f} % of the plate is bare enamel, {100 * white[plate].mean():.0f} % pure white")
     check(enamel[plate].mean() > 0.3, "title: plate is mostly covered")
 
-    # Every pixel off the plate is background, paint, or a blend of the two
-    # (anti-aliasing): green equals blue and red dominates.
+    # Every pixel off the plate is background, paint, a blend of the two
+    # (anti-aliasing, thin paint) or the paint's wet shine: green equals
+    # blue and red leads.
     off = ~plate
     b, g, r = bgr[..., 0], bgr[..., 1], bgr[..., 2]
-    blend_ok = (np.abs(g - b) <= 1) & (r >= g) & (g <= 25) & (g >= 3)
+    blend_ok = (np.abs(g - b) <= 1) & (r >= g) & (g >= 3)
     check(blend_ok[off].all(), "title: stray colours off the plate")
+    # The paint shines where it is wet, in glints: 3 to 12 % of it.
+    paint = (r >= 180) & (np.abs(g - b) <= 1) & (r > g)
+    shine = (paint & (g >= 60)).sum() / max(1, paint.sum())
+    print(f"title: {paint.sum()} px of paint, {100 * shine:.1f} % of it shining wet")
+    check(0.03 <= shine <= 0.12, f"title: {100 * shine:.1f} % of the paint shines (3-12 % wanted)")
 
-    # Blue-grey lettering on the plate.
+    # Blue-grey lettering on the plate, enough of it reading past the X.
     ink = plate & (b > r + 20) & (b < 200) & (np.abs(g - (r + b) // 2) < 20)
-    check(ink.sum() > 5000, f"title: too little blue-grey lettering ({ink.sum()} px)")
+    print(f"title: {ink.sum()} px of blue-grey lettering in sight")
+    check(ink.sum() > 8500, f"title: too little blue-grey lettering ({ink.sum()} px)")
 
     # The X: paint close to (237,20,20), on both diagonals, ends near the
     # four corner points.
