@@ -337,9 +337,11 @@ static int check_fade(const char* path) {
     std::vector<char> raw((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
     size_t frames = raw.size() / 4;
     const int16_t* pcm = reinterpret_cast<const int16_t*>(raw.data());
+    // Where the sound stops: the last sample over -66 dBFS, low enough that
+    // a fade of the blank tape's hiss has all but closed there.
     size_t last = 0;
     for (size_t i = 0; i < frames; ++i)
-        if (std::abs(pcm[2 * i]) > 64 || std::abs(pcm[2 * i + 1]) > 64) last = i;
+        if (std::abs(pcm[2 * i]) > 16 || std::abs(pcm[2 * i + 1]) > 16) last = i;
     auto level = [&](double from_s, double to_s) {  // dBFS between two times before `last`
         long a = long(last) - long(from_s * 44100), b = long(last) - long(to_s * 44100);
         if (a < 0) return -200.0;
