@@ -1,20 +1,23 @@
 #!/usr/bin/python3
-"""Group logo: "ZVK" in glossy light-blue brush letters that fill the
-picture, each wrapped in a close band of dark-blue smoke lit from behind (a
-pale rim at its edge), with a white flare in the middle, on pure black.
+"""Group logo: "ZVK" in fat, slanted light-blue chrome letters with bevels,
+each in a near-black outline, over puffs of dark-blue smoke lit by a white
+flare in the middle, the whole silhouette wrapped in an ice-white rim, on
+pure black. The chrome mirrors a pale sky above its horizon and a warm
+ground below it, going over into blue towards the foot.
 
 Writes assets/logo.bgra (766x154, B,G,R,fourth byte per pixel, rows top to
 bottom) and docs/logo.png as a preview. Run with /usr/bin/python3.
 
 The intro spins and zooms this picture, drawing each pixel forward onto one
 screen spot, and treats exact black as "no logo here". Over a logo cycle it
-is shown at a median of about 1/6 of its size, so the letters take the whole
-width, strokes are 36 px or more (6 px at 1/6) and no detail is finer than
-the smoke band (2 px at 1/6); no thin outline that would break up into
-dots. Every pixel of the artwork is kept at or above a dark-blue floor and
-everything else is exactly (0, 0, 0). Nothing of the art is near-black: over
-the plasma a dark silhouette would read as a hole, so the floor is a blue of
-luma 33 and the smoke's edge is its lightest part.
+is mostly shown at 1/6 to 1/8 of its size, one screen pixel for every 6 to
+8 of it taken as it falls, so it is drawn as flat bands and areas of 8 px
+and more: strokes of 48 px, the rim 8 px wide, the chrome's bands 8 to 20
+px, the flare's core 26 px across. The near-black outline is thinner (4 px)
+but backed by 5 px of deep navy inside the letters, so the dark edge
+survives the sampling. The rim is the one colour that stands out against
+every colour of the plasma, the outline the one that parts the letters from
+the rim and the smoke.
 """
 import os
 
@@ -23,184 +26,217 @@ import numpy as np
 from facts import LOGO_H as H, LOGO_W as W
 from picture_io import write_picture
 
-CX, CY = W / 2.0, H / 2.0
-MARGIN = 4  # black frame kept around the artwork
-FLOOR = np.array([10.0, 36.0, 76.0])  # darkest art colour (R, G, B): dark blue, luma 33
-SMOKE_W = 12.0  # the smoke band around the letters
-SLANT = 0.2  # italic shear: x shifts right by this much per pixel upwards
+MARGIN = 4        # black frame kept around the artwork
+OUTLINE = 4.0     # near-black outline around every letter
+INNER = 5.0       # deep navy just inside the outline
+RIM = 9.0         # ice-white rim around the whole silhouette: 8 px solid, then its soft inner edge
+BEVEL = 10.0      # the bevel round every letter is this wide
+SLANT = 0.2       # italic shear: x shifts right by this much per pixel upwards
+TOP, BOTTOM = 17.0, 137.0  # the letters' cap height: frame, rim and outline above and below
+CX, CY = W / 2.0, (TOP + BOTTOM) / 2.0
+FLARE = (383.0, 77.0)
+
+# Colours (R, G, B).
+OUTLINE_C = np.array([8.0, 12.0, 30.0])     # near-black navy, never (0, 0, 0)
+RIM_C = np.array([244.0, 252.0, 255.0])     # at least 3:1 against every plasma colour,
+RIM_LIT = np.array([255.0, 255.0, 255.0])   # and a lustre running along it up to white
+INNER_C = np.array([22.0, 44.0, 118.0])
+SMOKE_DEEP = np.array([16.0, 36.0, 92.0])
+SMOKE_MID = np.array([34.0, 70.0, 160.0])
+SMOKE_LIT = np.array([84.0, 136.0, 230.0])
+# Smoke puffs behind the letters, (x, y, radius): a bank of round clouds
+# around the flare that shows in the V's notch and the gaps beside it.
+PUFFS = [(383, 60, 46), (340, 52, 34), (428, 50, 36), (300, 76, 38), (466, 74, 38),
+         (262, 98, 30), (506, 100, 30), (350, 104, 34), (418, 106, 34), (250, 50, 26),
+         (516, 48, 26), (222, 80, 22)]
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 
-# Brush strokes in unslanted pixel coordinates. Each stroke is a polyline
-# with a radius at each point; radii are interpolated along the path.
-STROKES = [
-    # Z: one continuous stroke, top bar -> diagonal -> bottom bar with a flick
-    [(34, 47, 9), (52, 43, 16), (218, 41, 17), (236, 43, 17),
-     (66, 107, 18), (82, 111, 17), (232, 109, 16), (256, 104, 8)],
-    # V: left arm pressed down to the point, right arm lifting to a flick
-    [(270, 38, 9), (286, 44, 17), (366, 109, 18), (378, 111, 17),
-     (454, 48, 16), (482, 35, 8)],
-    # K: upright, pressed at the top and thinning a little as the brush pulls down
-    [(526, 37, 10), (528, 47, 18), (524, 102, 17), (520, 114, 11)],
-    # K: arm and leg as one chevron stroke
-    [(712, 37, 8), (690, 47, 15), (562, 77, 16), (566, 80, 16),
-     (690, 107, 15), (722, 116, 8)],
-]
+# The letters in unslanted pixels drawn on a cap height of 14..140 (shear()
+# fits it to TOP..BOTTOM): polygons, and
+# bands (a stroke along a line, cut off by the letter's box).
+# Z: two bars and a diagonal of the same weight in one outline.
+Z = [(30, 14), (256, 14), (256, 54), (148, 100), (256, 100), (256, 140),
+     (28, 140), (28, 100), (136, 54), (30, 54)]
+# V: two 47 px arms on a flat foot; the notch between them holds the flare.
+V = [(268, 14), (326, 14), (383, 92), (440, 14), (498, 14), (414, 140), (352, 140)]
+# K: an upright, an arm that springs from it and a leg that springs from
+# the arm, both as heavy as the upright.
+K_BOX = [(516, 14), (738, 14), (738, 140), (516, 140)]
+K_UPRIGHT = [(516, 14), (568, 14), (568, 140), (516, 140)]
+K_ARM = ((560, 90), (730, 18), 24.0)
+K_LEG = ((596, 76), (724, 136), 25.0)
+def shear(pts):
+    fit = [(CX + (x - CX) * 0.994, TOP + (y - 14.0) * (BOTTOM - TOP) / 126.0) for x, y in pts]
+    return [(x + (CY - y) * SLANT, y) for x, y in fit]
 
 
-def shear(x, y):
-    return x + (CY - y) * SLANT, y
+def polygon_sdf(xx, yy, pts):
+    """Exact signed distance to a polygon (negative inside), any shape."""
+    pts = shear(pts)
+    d = np.full(xx.shape, np.inf)
+    inside = np.zeros(xx.shape, bool)
+    for (x0, y0), (x1, y1) in zip(pts, pts[1:] + pts[:1]):
+        ex, ey = x1 - x0, y1 - y0
+        t = np.clip(((xx - x0) * ex + (yy - y0) * ey) / (ex * ex + ey * ey), 0.0, 1.0)
+        d = np.minimum(d, np.hypot(xx - x0 - t * ex, yy - y0 - t * ey))
+        crosses = (y0 > yy) != (y1 > yy)
+        at = x0 + (yy - y0) * ex / (ey if ey else 1.0)
+        inside ^= crosses & (xx < at)
+    return np.where(inside, -d, d)
 
 
-def stroke_distance(xx, yy, pts, step=1.0):
-    """Signed distance (pixels) to a variable-radius polyline: the union of
-    many short tapered capsules sampled along the path."""
-    pts = [(*shear(x, y), r) for x, y, r in pts]
-    samples = []
-    for (x0, y0, r0), (x1, y1, r1) in zip(pts, pts[1:]):
-        n = max(2, int(np.hypot(x1 - x0, y1 - y0) / step))
-        for i in range(n):
-            f = i / n
-            samples.append((x0 + (x1 - x0) * f, y0 + (y1 - y0) * f,
-                            r0 + (r1 - r0) * f))
-    samples.append(pts[-1])
-    d = np.full(xx.shape, 1e9)
-    for x, y, r in samples:
-        d = np.minimum(d, np.hypot(xx - x, yy - y) - r)
-    return d
+def band(p0, p1, half, ext=80.0):
+    """A straight stroke of half-width `half` along p0-p1, run on past p1
+    by `ext` so that the letter's box cuts its end."""
+    (x0, y0), (x1, y1) = p0, p1
+    length = np.hypot(x1 - x0, y1 - y0)
+    ux, uy = (x1 - x0) / length, (y1 - y0) / length
+    x1, y1 = x1 + ux * ext, y1 + uy * ext
+    nx, ny = -uy * half, ux * half
+    return [(x0 + nx, y0 + ny), (x1 + nx, y1 + ny), (x1 - nx, y1 - ny), (x0 - nx, y0 - ny)]
 
 
-def value_noise(rng, cells_x, cells_y):
-    """Smooth 2-D value noise in [0, 1] over the whole picture."""
-    grid = rng.uniform(0.0, 1.0, (cells_y + 2, cells_x + 2))
-    ys = np.linspace(0.0, cells_y, H)[:, None] * np.ones((1, W))
-    xs = np.linspace(0.0, cells_x, W)[None, :] * np.ones((H, 1))
-    ix, iy = xs.astype(int), ys.astype(int)
-    fx, fy = xs - ix, ys - iy
-    fx = fx * fx * (3 - 2 * fx)
-    fy = fy * fy * (3 - 2 * fy)
-    a = grid[iy, ix] * (1 - fx) + grid[iy, ix + 1] * fx
-    b = grid[iy + 1, ix] * (1 - fx) + grid[iy + 1, ix + 1] * fx
-    return a * (1 - fy) + b * fy
+def letters():
+    """Each letter as a list of pieces: (polygon, box that clips it or None)."""
+    return [("Z", [(Z, None)]), ("V", [(V, None)]),
+            ("K", [(K_UPRIGHT, None), (band(*K_ARM), K_BOX), (band(*K_LEG), K_BOX)])]
 
 
-def letter_distance(xx, yy):
-    return np.min([stroke_distance(xx, yy, s) for s in STROKES], axis=0)
+def letter_fields(xx, yy):
+    """Signed distance to each letter (the union of its pieces), and the
+    unit normal pointing out of it, from the distance's gradient."""
+    out = []
+    for _, pieces in letters():
+        d = np.min([polygon_sdf(xx, yy, p) if box is None
+                    else np.maximum(polygon_sdf(xx, yy, p), polygon_sdf(xx, yy, box))
+                    for p, box in pieces], axis=0)
+        gy, gx = np.gradient(d)
+        norm = np.hypot(gx, gy) + 1e-9
+        out.append((d, gx / norm, gy / norm))
+    return out
+
+
+def coverage(d):
+    """Anti-aliased coverage of the region d < 0 over one pixel."""
+    return np.clip(0.5 - d, 0.0, 1.0)
+
+
+def chrome(xx, yy, d, nx, ny):
+    """The letters' face in flat bands: a pale sky, lighter towards the top,
+    down to the horizon; under it a dark line, then the warm ground, amber
+    going into copper and violet, the deep blue of the lower half and a band
+    of reflected light at the foot. Round it a bevel lit from the upper
+    left, and a deep navy line inside the outline."""
+    v = (yy - TOP) / (BOTTOM - TOP)
+    horizon = (CY + 2.0 - TOP) / (BOTTOM - TOP)
+    h = (BOTTOM - TOP)
+    bands = [  # (down to this height, colour)
+        (0.17, (236, 248, 255)), (0.34, (190, 228, 255)), (horizon, (136, 196, 250)),
+        (horizon + 8 / h, (24, 52, 128)), (horizon + 20 / h, (255, 200, 122)),
+        (horizon + 30 / h, (222, 134, 100)), (horizon + 38 / h, (128, 88, 170)),
+        (0.86, (40, 96, 212)), (9.0, (120, 184, 250)),
+    ]
+    face = np.empty(xx.shape + (3,))
+    top = -9.0
+    for bottom, colour in bands:
+        face[(v >= top) & (v < bottom)] = colour
+        top = bottom
+    # Bevel: the outer band facing the light (up and left) is lit, the one
+    # facing away in shade; in between it follows the normal.
+    lit = np.clip(-(nx * -0.6 + ny * -0.8), -1.0, 1.0)  # +1 facing the light
+    light = np.array([226.0, 242.0, 255.0])
+    shade = np.array([30.0, 70.0, 170.0])
+    edge = np.where((lit > 0)[..., None], face + (light - face) * np.clip(lit, 0, 1)[..., None] * 0.7,
+                    face + (shade - face) * np.clip(-lit, 0, 1)[..., None] * 0.7)
+    face = np.where((d > -BEVEL - INNER)[..., None], edge, face)
+    return np.where((d > -INNER)[..., None], INNER_C, face)
 
 
 def flare(xx, yy):
-    dx, dy = xx - CX, yy - (CY - 2)
-    r2 = dx * dx + dy * dy
-    core = np.exp(-r2 / (2 * 6.0 ** 2))
-    glow = np.exp(-r2 / (2 * 18.0 ** 2)) * 0.5
-    # Short streaks: they glint across the V and fade well inside the band.
-    h_streak = np.exp(-dy * dy / (2 * 3.0 ** 2)) * np.exp(-np.abs(dx) / 40.0)
-    h_streak *= np.clip(1.0 - np.abs(dx) / 110.0, 0.0, 1.0)
-    v_streak = np.exp(-dx * dx / (2 * 3.0 ** 2)) * np.exp(-np.abs(dy) / 18.0)
-    v_streak *= np.clip(1.0 - np.abs(dy) / 40.0, 0.0, 1.0)
-    return core + glow, 0.8 * h_streak + 0.6 * v_streak
+    """The flare's light: a white core 26 px across, a wide glow, a cross
+    of streaks 10 px thick and shorter diagonal ones, big enough for 1/8."""
+    fx, fy = FLARE
+    dx, dy = xx - fx, yy - fy
+    r = np.hypot(dx, dy)
+    core = np.clip((14.0 - r) / 1.5, 0.0, 1.0)
+    glow = np.exp(-(r / 34.0) ** 2) * 0.8
+    h = np.clip((5.5 - np.abs(dy)) / 1.0, 0, 1) * np.clip(1.0 - np.abs(dx) / 160.0, 0, 1) ** 1.5
+    v = np.clip((5.5 - np.abs(dx)) / 1.0, 0, 1) * np.clip(1.0 - np.abs(dy) / 70.0, 0, 1) ** 1.2
+    u, w = (dx + dy) / np.sqrt(2), (dx - dy) / np.sqrt(2)
+    diag = np.maximum(np.clip((4.5 - np.abs(u)) / 1.0, 0, 1) * np.clip(1.0 - np.abs(w) / 48.0, 0, 1),
+                      np.clip((4.5 - np.abs(w)) / 1.0, 0, 1) * np.clip(1.0 - np.abs(u) / 48.0, 0, 1))
+    return np.maximum(core, np.maximum(glow, np.maximum(0.95 * np.maximum(h, v), 0.85 * diag)))
 
 
-def smoke_reach(xx, yy, d):
-    """How far into the smoke band a pixel lies: 0 at the letters, 1 at the
-    band's outer edge, above 1 outside. The band billows a little with the
-    noise, and swells into a cloud around the flare between the V's arms."""
-    rng = np.random.default_rng(8086)
-    fbm = 0.6 * value_noise(rng, 18, 4) + 0.4 * value_noise(rng, 40, 8)
-    width = SMOKE_W * (0.8 + 0.4 * fbm)
-    cloud = 30.0 - np.hypot((xx - CX) / 1.2, yy - CY)
-    return np.minimum(np.maximum(d, 0.0) / width, 1.0 - cloud / SMOKE_W), fbm
-
-
-def distance_to_black(art, reach):
-    """Chessboard distance (pixels, up to `reach`) from each art pixel to the
-    nearest pixel outside the art."""
-    dist = np.zeros(art.shape)
-    inside = art.copy()
-    for _ in range(reach):
-        dist += inside
-        pad = np.pad(inside, 1, constant_values=False)
-        inside = inside & pad[:-2, 1:-1] & pad[2:, 1:-1] & pad[1:-1, :-2] & pad[1:-1, 2:] \
-            & pad[:-2, :-2] & pad[:-2, 2:] & pad[2:, :-2] & pad[2:, 2:]
-    return dist
-
-
-def fill_holes(art):
-    """Art pixels plus every black pixel that the border cannot reach."""
-    reach = ~art
-    seen = np.zeros_like(art)
-    seen[0], seen[-1], seen[:, 0], seen[:, -1] = reach[0], reach[-1], reach[:, 0], reach[:, -1]
+def walled_in(open_area):
+    """The part of open_area that no 4-connected path links to the border."""
+    reach = np.zeros_like(open_area)
+    reach[0], reach[-1], reach[:, 0], reach[:, -1] = open_area[0], open_area[-1], open_area[:, 0], open_area[:, -1]
     while True:
-        grown = seen.copy()
-        grown[1:] |= seen[:-1]
-        grown[:-1] |= seen[1:]
-        grown[:, 1:] |= seen[:, :-1]
-        grown[:, :-1] |= seen[:, 1:]
-        grown &= reach
-        if (grown == seen).all():
-            return ~seen
-        seen = grown
+        grown = reach.copy()
+        grown[1:] |= reach[:-1]
+        grown[:-1] |= reach[1:]
+        grown[:, 1:] |= reach[:, :-1]
+        grown[:, :-1] |= reach[:, 1:]
+        grown &= open_area
+        if (grown == reach).all():
+            return open_area & ~reach
+        reach = grown
 
 
 def render():
     yy, xx = np.mgrid[0:H, 0:W].astype(np.float64) + 0.5
-    d = letter_distance(xx, yy)
-    reach, fbm = smoke_reach(xx, yy, d)
+    fields = letter_fields(xx, yy)
+    d = np.min([f[0] for f in fields], axis=0)
+    which = np.argmin([f[0] for f in fields], axis=0)
+    nx = np.choose(which, [f[1] for f in fields])
+    ny = np.choose(which, [f[2] for f in fields])
 
-    # --- smoke band -------------------------------------------------------
-    # Lit from behind: dark blue close to the letters (and in the gaps
-    # between their strokes), lightening outwards into a pale rim along the
-    # silhouette, so that over the plasma it reads as light and not as a
-    # hole. Soft wisps where the noise is high.
-    smoke_on = reach <= 1.0
-    art = fill_holes(smoke_on | (d < 0.5))
-    deep = np.array([12.0, 44.0, 96.0])
-    lit = np.array([52.0, 112.0, 206.0])
-    rim_c = np.array([150.0, 205.0, 255.0])
-    t = np.clip(reach, 0.0, 1.0)[..., None]
-    wisp = np.clip((fbm - 0.45) * 2.5, 0.0, 1.0)[..., None]
-    img = deep + (lit - deep) * (0.45 * t + 0.35 * wisp)
-    rim = (np.clip(1.0 - (distance_to_black(art, 7) - 1.0) / 6.0, 0.0, 1.0) ** 1.3)[..., None]
-    img = img * (1 - rim) + rim_c * rim
-    smoke_on = art
-
-    # --- flare behind the letters ----------------------------------------
-    glow, streaks = flare(xx, yy)
-    img = img + np.array([200.0, 225.0, 255.0]) * (glow * smoke_on)[..., None] * 0.9
-
-    # --- letters ------------------------------------------------------------
-    # Chrome-like gloss: pale top, bright band, sharp drop, deeper blue below;
-    # the edge blends into the smoke over three pixels, which a reduction
-    # to 1/6 keeps.
-    fill_cov = np.clip(0.5 - d / 3.0, 0.0, 1.0)
-    top, bottom = 14.0, 140.0
-    v = np.clip((yy - top) / (bottom - top), 0.0, 1.0)[..., None]
-    c_top = np.array([168.0, 214.0, 250.0])
-    c_band = np.array([236.0, 248.0, 255.0])
-    c_mid = np.array([92.0, 170.0, 238.0])
-    c_low = np.array([56.0, 124.0, 214.0])
-    upper = c_top + (c_band - c_top) * np.clip(v / 0.4, 0, 1)
-    lower = c_mid + (c_low - c_mid) * np.clip((v - 0.44) / 0.56, 0, 1)
-    edge = np.clip((v - 0.38) / 0.1, 0, 1)  # the glossy horizon
-    fill = upper * (1 - edge) + lower * edge
-    # Rounded-tube shading: a little darker towards the stroke's edge.
-    inner = np.clip(-d / 10.0, 0.0, 1.0)[..., None]
-    fill = fill * (0.78 + 0.22 * np.sqrt(inner))
-    f = fill_cov[..., None]
-    img = img * (1 - f) + fill * f
-
-    # --- flare in front: hot core and streaks glint over everything --------
-    front = 0.55 * np.exp(-((xx - CX) ** 2 + (yy - CY + 2) ** 2) / (2 * 5.0 ** 2))
-    img = img + np.array([255.0, 255.0, 255.0]) * (streaks * smoke_on + front)[..., None]
-
-    # --- art mask and floor ------------------------------------------------
+    # Smoke: round puffs around the flare, showing in the V's notch and the
+    # gaps beside it, kept within the outlines' height.
+    fx, fy = FLARE
+    puffs = np.min([np.hypot(xx - px, yy - py) - pr for px, py, pr in PUFFS], axis=0)
+    smoke_sdf = np.max([puffs, TOP - OUTLINE - yy, yy - BOTTOM - OUTLINE], axis=0)
+    body = np.minimum(d - OUTLINE, smoke_sdf)     # letters, outlines and smoke
+    # Smoke fills any pocket of background that the art walls in (exact
+    # black there would be a hole in the spinning logo), and the rim that
+    # such a pocket or a narrow notch leaves inside: the rim runs only
+    # along the open background.
+    pocket = walled_in(body >= RIM)
+    art = (body < RIM) | pocket
+    near = ~art
+    for _ in range(int(RIM) + 1):
+        near = near | np.roll(near, 1, 0) | np.roll(near, -1, 0) | np.roll(near, 1, 1) | np.roll(near, -1, 1)
+    smoke_sdf = np.where(art & (body > -1.0) & ~near, -RIM, smoke_sdf)
+    body = np.minimum(d - OUTLINE, smoke_sdf)
     frame = np.zeros((H, W), dtype=bool)
     frame[MARGIN:H - MARGIN, MARGIN:W - MARGIN] = True
     if (art & ~frame).any():
         raise SystemExit("make_logo: artwork spills into the black frame")
+
+    # Layers from the back: rim, smoke, outline, letters, flare.
+    lustre = (0.5 + 0.5 * np.sin(2 * np.pi * (xx / 96.0 + yy / 40.0)))[..., None]
+    img = RIM_C + (RIM_LIT - RIM_C) * lustre
+    # each puff lit from the flare in three flat tones, deepest at its edge
+    r = np.hypot(xx - fx, yy - fy)
+    smoke = np.where((r < 70)[..., None], SMOKE_LIT, np.where((r < 120)[..., None], SMOKE_MID, SMOKE_DEEP))
+    smoke = np.where((puffs > -8)[..., None], np.minimum(smoke, SMOKE_MID), smoke)
+    a = coverage(smoke_sdf)[..., None]
+    img = img * (1 - a) + smoke * a
+    a = coverage(d - OUTLINE)[..., None]
+    img = img * (1 - a) + OUTLINE_C * a
+    a = coverage(d)[..., None]
+    img = img * (1 - a) + chrome(xx, yy, d, nx, ny) * a
+    # The flare lights the letters, the smoke and the rim but leaves the
+    # outline whole, so every letter stays closed in its own.
+    keep = np.where(d < -0.5, 0.75, ((d > OUTLINE + 0.5) & (body < RIM - 1.0)).astype(float))
+    f = flare(xx, yy)[..., None] * keep[..., None]
+    f = np.where((np.hypot(xx - fx, yy - fy) < 16.0)[..., None] & (d < -0.5)[..., None], 1.0, f)
+    img = img * (1 - f) + np.array([255.0, 255.0, 255.0]) * f
+
     img = np.clip(np.rint(img), 0, 255)
-    img = np.maximum(img, FLOOR)
-    img = np.where(art[..., None], img, 0.0)
+    img = np.where(art[..., None], np.maximum(img, 1.0), 0.0)  # no black inside the art
     return img.astype(np.uint8), art
 
 

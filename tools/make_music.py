@@ -20,13 +20,15 @@ import music_song
 from music_chip import Renderer
 from music_master import master
 from music_mp3 import MP3_FRAME_BYTES, MP3_FRAMES, TAG_TOTAL, encode_mp3, id3v22_tag, take_frames
-from music_song import TOTAL_SAMPLES, build_song
+from music_song import REC_END_S, STOP_S, TOTAL_SAMPLES, build_song, section_seconds
 
 
 def build(out_path):
     regs = build_song()
     audio = Renderer().render(regs)[:, :TOTAL_SAMPLES]
-    pcm = master(audio)
+    # the tape is worn under the break, where the music is thinnest
+    pcm = master(audio, STOP_S, REC_END_S, first_s=section_seconds("intro"),
+                 worn=(section_seconds("break"), section_seconds("finale")))
     stream = encode_mp3(pcm)
     data = id3v22_tag() + take_frames(stream, MP3_FRAMES)
     assert len(data) == TAG_TOTAL + MP3_FRAMES * MP3_FRAME_BYTES

@@ -6,9 +6,16 @@
 * One shared noise generator: a 17-bit LFSR (feedback bit0 xor bit3)
   clocked at clock/(16*NP), NP being the 5-bit noise period register.
 * Per channel mixer as on the chip: output = (tone OR tone-disabled) AND
-  (noise OR noise-disabled), scaled by a 4-bit volume through a logarithmic
-  DAC (3 dB per level, level 0 silent).  The output is unipolar; the DC is
-  removed later the way the machine's coupling capacitor would.
+  (noise OR noise-disabled), scaled by a 4-bit volume through the chip's
+  logarithmic DAC, whose steps are uneven as on a real part (about 2 dB at
+  the top, up to 4 dB near the bottom, level 0 silent), or by the envelope
+  generator instead (the buzzer bass and the decaying hits).
+* One shared envelope generator: 16 levels stepped at clock/(16*EP), the
+  chip's shapes (single decay or attack, saw, triangle); writing the shape
+  restarts it.
+* The output is unipolar; the machine's coupling capacitor (a causal
+  high-pass, so low squares droop) and the RC low-pass at the chip's output
+  shape it as the real machine's sound socket does (output_filter).
 * All register writes happen once per 1/50 s frame, like a player routine
   running from the Spectrum's frame interrupt.  A song is therefore a table
   of register values per frame (`Regs`), rendered to audio afterwards.
@@ -28,13 +35,30 @@ FS_OS = FS * OS
 FRAME_HZ = 50
 SPF = FS // FRAME_HZ                  # output samples per 50 Hz frame
 
-# Logarithmic DAC: 3 dB per step, level 0 silent.
-AY_LEVELS = np.array([0.0] + [10 ** ((v - 15) * 3.0 / 20) for v in range(1, 16)])
+# The DAC's steps in dB from level 15 down to level 1: near 3 dB on average
+# but uneven, smaller at the top where the output stage saturates and
+# alternating with the ladder's odd and even resistors. Level 0 is silent.
+DAC_STEPS_DB = [1.9, 1.6, 2.4, 2.0, 2.9, 2.5, 3.3, 2.9, 3.8, 3.2, 4.3, 3.5, 3.9, 3.4]
+AY_LEVELS = np.concatenate(([0.0], 10 ** (-np.cumsum(DAC_STEPS_DB)[::-1] / 20), [1.0]))
+OUT_LP_HZ = 7800.0   # RC low-pass at the chip's output pins
+OUT_HP_HZ = 18.0     # coupling capacitor to the sound socket
+
+# Envelope shapes (register value -> levels of the first 16 steps, and
+# either None: the whole sequence repeats, or the level held after it).
+_DOWN, _UP = list(range(15, -1, -1)), list(range(16))
+ENV_SHAPES = {0: (_DOWN, 0), 4: (_UP, 0), 8: (_DOWN, None), 10: (_DOWN + _UP, None),
+              11: (_DOWN, 15), 12: (_UP, None), 13: (_UP, 15), 14: (_UP + _DOWN, None)}
 
 # Stereo gains (left, right) for channels A, B, C: the Spectrum 128's usual
-# ABC stereo, A left, B in the middle, C right, spread moderately so that each
-# side still hears the other.
-PAN = np.array([[0.95, 0.3], [0.71, 0.71], [0.3, 0.95]])
+# ABC stereo, A left, B in the middle, C right: A (the bass) only a little
+# to the left, so the low end stays near the middle; C wide, for the width.
+PAN = np.array([[0.85, 0.53], [0.71, 0.71], [0.27, 0.96]])
+
+
+def env_period(freq, steps=16):
+    """Envelope period register for a repeating shape of `steps` levels
+    (16 for a saw, 32 for a triangle) at the frequency freq."""
+    return int(min(65535, max(1, round(CLOCK / (steps * 16.0 * freq)))))
 
 
 def ay_period(freq):
@@ -70,6 +94,10 @@ class Regs:
         self.ten = np.zeros((3, frames), bool)
         self.nen = np.zeros((3, frames), bool)
         self.nper = np.full(frames, 16, np.int64)
+        self.env = np.zeros((3, frames), bool)        # volume from the envelope
+        self.eper = np.full(frames, 1000, np.int64)   # envelope period register
+        self.eshape = np.full(frames, 8, np.int64)
+        self.erestart = np.zeros(frames, bool)        # shape written this frame
 
     def put(self, ch, t, freq=None, vol=0, tone=True, noise=False, nper=None):
         if not 0 <= t < self.n:
@@ -81,6 +109,19 @@ class Regs:
         self.nen[ch, t] = noise
         if nper is not None:
             self.nper[t] = int(min(31, max(1, nper)))
+        self.env[ch, t] = False
+
+    def put_env(self, ch, t, freq=None, tone=True, noise=False, nper=None):
+        """The channel's volume follows the envelope in frame t."""
+        self.put(ch, t, freq, 15, tone, noise, nper)
+        if 0 <= t < self.n:
+            self.env[ch, t] = True
+
+    def envelope(self, t, period, shape, restart=True):
+        if 0 <= t < self.n:
+            self.eper[t] = int(min(65535, max(1, period)))
+            self.eshape[t] = shape
+            self.erestart[t] = restart
 
 
 # ---------------------------------------------------------------- renderer
@@ -105,6 +146,44 @@ class _Noise:
         return q * self.cum[-1] + self.cum[k] + (p - fl) * self.seq[k]
 
 
+class _Envelope:
+    """DAC output of the envelope as a function of its step position p
+    (steps since the shape was written), with its exact integral so that it
+    can be box-averaged over each sample like the noise."""
+
+    def __init__(self):
+        self.tables = {}
+        for shape, (seq, hold) in ENV_SHAPES.items():
+            amp = AY_LEVELS[np.array(seq)]
+            self.tables[shape] = (amp, np.concatenate(([0.0], np.cumsum(amp))),
+                                  None if hold is None else AY_LEVELS[hold])
+
+    def integral(self, shape, p):
+        amp, cum, hold = self.tables[shape]
+        n = len(amp)
+        if hold is None:
+            fl = np.floor(p)
+            q, k = np.divmod(fl, n)
+            k = k.astype(np.int64)
+            return q * cum[-1] + cum[k] + (p - fl) * amp[k]
+        first = np.minimum(p, n)
+        fl = np.minimum(np.floor(first), n - 1)
+        k = fl.astype(np.int64)
+        return cum[k] + (first - fl) * amp[k] + np.maximum(p - n, 0.0) * hold
+
+
+def output_filter(x):
+    """The machine's output: the coupling capacitor (one pole, high-pass)
+    and the RC low-pass at the chip's pins, both causal, as analog parts
+    are: a low square droops between its edges and every edge is rounded."""
+    n = x.shape[1]
+    nfft = 1 << (n + FS - 1).bit_length()
+    f = np.fft.rfftfreq(nfft, 1.0 / FS)
+    hp = 1j * f / OUT_HP_HZ / (1 + 1j * f / OUT_HP_HZ)
+    lp = 1 / (1 + 1j * f / OUT_LP_HZ)
+    return np.fft.irfft(np.fft.rfft(x, nfft) * hp * lp, nfft)[:, :n]
+
+
 def lowpass_fir(taps=255, cutoff=20000.0, fs=FS_OS):
     n = np.arange(taps) - (taps - 1) / 2.0
     h = 2 * cutoff / fs * np.sinc(2 * cutoff / fs * n) * np.blackman(taps)
@@ -116,8 +195,10 @@ class Renderer:
 
     def __init__(self):
         self.noise = _Noise()
+        self.envgen = _Envelope()
         self.phase = np.zeros(3)
         self.nphase = 0.0
+        self.ephase = 0.0
         self.fir = lowpass_fir()
         self.hist = np.zeros((2, len(self.fir) - 1))
 
@@ -143,6 +224,7 @@ class Renderer:
         nrate = CLOCK / (16.0 * regs.nper[t0:t1]) / FS_OS
         noise, end = self._noise(self.nphase, nrate)
         self.nphase = end % self.noise.n
+        env = self._envelope(regs, t0, t1) if regs.env[:, t0:t1].any() else None
         mix = np.zeros((2, (t1 - t0) * m))
         for ch in range(3):
             rate = CLOCK / (16.0 * regs.per[ch, t0:t1]) / FS_OS
@@ -151,9 +233,34 @@ class Renderer:
             ten = np.repeat(regs.ten[ch, t0:t1], m)
             nen = np.repeat(regs.nen[ch, t0:t1], m)
             gate = np.where(ten, tone, 1.0) * np.where(nen, noise, 1.0)
-            sig = np.repeat(AY_LEVELS[regs.vol[ch, t0:t1]], m) * gate
+            amp = np.repeat(AY_LEVELS[regs.vol[ch, t0:t1]], m)
+            if env is not None:
+                amp = np.where(np.repeat(regs.env[ch, t0:t1], m), env, amp)
+            sig = amp * gate
             mix += PAN[ch][:, None] * sig[None, :]
         return self._decimate(mix)
+
+    def _envelope(self, regs, t0, t1):
+        """The envelope's DAC output averaged over each oversampled sample,
+        frame by frame: the step position runs on, or restarts where the
+        shape was written."""
+        m = SPF * OS
+        out = np.empty((t1 - t0) * m)
+        ramp = np.arange(m + 1, dtype=np.float64)
+        for t in range(t0, t1):
+            if regs.erestart[t]:
+                self.ephase = 0.0
+            shape = int(regs.eshape[t])
+            rate = CLOCK / (16.0 * regs.eper[t]) / FS_OS
+            p = self.ephase + rate * ramp
+            c = self.envgen.integral(shape, p)
+            out[(t - t0) * m:(t - t0 + 1) * m] = np.diff(c) / rate
+            self.ephase = p[-1]
+            if ENV_SHAPES[shape][1] is None:
+                self.ephase %= len(ENV_SHAPES[shape][0])
+            else:
+                self.ephase = min(self.ephase, 1e6)
+        return out
 
     def _decimate(self, x):
         x = np.concatenate([self.hist, x], axis=1)
@@ -167,7 +274,7 @@ class Renderer:
     def render(self, regs, block=200):
         out = [self.render_block(regs, t, min(regs.n, t + block))
                for t in range(0, regs.n, block)]
-        return np.concatenate(out, axis=1)
+        return output_filter(np.concatenate(out, axis=1))
 
 
 
@@ -187,7 +294,10 @@ def test_pitch_and_levels():
                "pitch step for note %d" % m)
     check(AY_LEVELS[0] == 0 and abs(AY_LEVELS[15] - 1) < 1e-12, "DAC ends")
     steps = 20 * np.log10(AY_LEVELS[2:] / AY_LEVELS[1:-1])
-    check(np.all(np.abs(steps - 3.0) < 0.01), "3 dB per level")
+    check(np.all(steps > 1.0) and abs(steps.mean() - 3.0) < 0.3, "a level step far from 3 dB")
+    check(steps[-3:].mean() < 2.5 and steps[:3].mean() > 3.3, "DAC steps as even as an ideal one")
+    check(abs(steps[-1] - DAC_STEPS_DB[0]) < 1e-9, "level 14 sits the first step under 15")
+    check(env_period(110.0) == 63 and env_period(55.0, 32) == 63, "envelope periods")
 
 
 def test_lfsr():
@@ -257,6 +367,10 @@ def test_block_independence():
     r.ten[:] = rng.random((3, 90)) < 0.8
     r.nen[:] = rng.random((3, 90)) < 0.3
     r.nper[:] = rng.integers(1, 32, 90)
+    r.env[:] = rng.random((3, 90)) < 0.3
+    r.eper[:] = rng.integers(20, 400, 90)
+    r.eshape[:] = rng.choice(sorted(ENV_SHAPES), 90)
+    r.erestart[:] = rng.random(90) < 0.2
     a = Renderer().render(r, block=90)
     b = Renderer().render(r, block=7)
     check(a.shape == b.shape == (2, 90 * SPF), "rendered length")
@@ -264,5 +378,36 @@ def test_block_independence():
 
 
 
-SELFTESTS = [test_pitch_and_levels, test_lfsr, test_bandlimited_tone, test_mixer_logic,
+def test_envelope_and_output():
+    """The buzzer: a saw envelope at the bass pitch sounds at that pitch; a
+    single decay dies to silence; the output filter rounds the top and lets
+    a low square droop."""
+    r = Regs(100)
+    r.per[0, :], r.ten[0, :] = 4095, False
+    r.env[0, :] = True
+    r.eper[:], r.eshape[:] = env_period(110.0), 8
+    y = Renderer().render(r, block=33)[0, 24000:72000]
+    spectrum = np.abs(np.fft.rfft((y - y.mean()) * np.hanning(len(y))))
+    f = np.fft.rfftfreq(len(y), 1.0 / FS)
+    f0 = CLOCK / (256.0 * env_period(110.0))
+    check(abs(f[np.argmax(spectrum)] - f0) < 2.0, "saw envelope pitch %.1f" % f[np.argmax(spectrum)])
+    check(spectrum[np.abs(f - 2 * f0) < 2].max() > 0.3 * spectrum.max(), "saw lacks its second harmonic")
+    d = Regs(100)
+    d.per[0, :], d.ten[0, :] = 4095, False
+    d.env[0, :] = True
+    d.eper[:], d.eshape[:] = 3000, 0
+    d.erestart[0] = True
+    z = Renderer().render(d)[0]
+    ends = 256 * 3000 / CLOCK * FS
+    check(abs(z[int(0.05 * ends)]) > 20 * abs(z[int(1.05 * ends) + 2000]), "single decay does not die")
+    sq = Regs(50)
+    sq.per[0, :], sq.vol[0, :], sq.ten[0, :] = ay_period(55.0), 15, True
+    w = Renderer().render(sq)[0, 24000:48000]
+    tops = w[w > 0.5 * w.max()]
+    check(0.02 < (tops.max() - tops.min()) / w.max() < 0.5, "a low square keeps a flat top")
+    hi = output_filter(np.stack([np.sin(2 * np.pi * 15000 * np.arange(FS) / FS)] * 2))[0, 1000:]
+    check(np.abs(hi).max() < 0.6, "the output lets 15 kHz through unfiltered")
+
+
+SELFTESTS = [test_envelope_and_output, test_pitch_and_levels, test_lfsr, test_bandlimited_tone, test_mixer_logic,
              test_block_independence]

@@ -1,7 +1,12 @@
-"""Mastering: the chip as taped from the machine. Tape wow and flutter
-(about 0.2 %), a DC-blocking high-pass, a gentle low-pass, loudness set to
-about -11 LUFS under a peak limiter, shaped hiss (-38 dBFS) that starts
-before the first note, and a trace of mains hum (-60 dBFS).
+"""Mastering: the chip as taped from the machine on a cassette deck. Tape
+wow and flutter (about 0.3 %, more where the tape is worn), the motor coming
+up to speed under the first note, the cassette's top-end roll-off, loudness
+set to about -11 LUFS under a peak limiter, dark hiss that the recorder's
+automatic level control lifts in the quiet places (-43 dBFS under the
+themes, -37 alone), a trace of mains hum (-60 dBFS), and the keys: the play
+click and the hiss swelling before the first note, the taper's pause key
+where the recording ends and the quieter blank tape after it, the stop
+click where the tape ends.
 """
 
 import numpy as np
@@ -10,31 +15,48 @@ from music_chip import FS, check
 
 TARGET_LUFS = -10.5   # integrated loudness before the encoder and the hiss (meters -11)
 LIMIT_DB = -2.8       # sample peak ceiling; leaves room for the encoder's overshoot
-HISS_DB = -38.0       # tape hiss, RMS per channel
+HISS_DB = -37.0       # tape hiss alone (RMS per channel), where the music is quiet
+HISS_DUCK_DB = 6.0    # how far under that the level control holds it under loud music
+BLANK_DB = -43.0      # the blank tape after the recording: nothing lifts its hiss
+SPIN_CENTS = -40.0    # the motor is still this slow at the first note ...
+SPIN_S = 0.25         # ... and up to speed this much later
+TAPE_LP_HZ = 10500.0  # the cassette's top end rolls off from here
+PLAY_CLICK_S = 0.04   # the play key; the hiss swells in over the next 0.2 s
 HUM_DB = -60.0        # mains hum picked up from the machine, RMS: a trace under the hiss
 
 
 # ----------------------------------------------------- "real machine" path
-def fft_filter(x, hp=22.0, lp=11000.0):
-    """Zero-phase DC blocker (the coupling capacitor) and gentle low-pass."""
+def fft_filter(x, hp=12.0, lp=TAPE_LP_HZ):
+    """The deck: a DC blocker and the cassette's roll-off, flat to about
+    8 kHz, 3 dB down at lp and falling at 18 dB an octave beyond."""
     n = x.shape[1]
     nfft = 1 << (n - 1).bit_length()
     f = np.fft.rfftfreq(nfft, 1.0 / FS)
     hpr = (f / hp) ** 2
-    h = hpr / (1 + hpr) / np.sqrt(1 + (f / lp) ** 4)
+    h = hpr / (1 + hpr) / np.sqrt(1 + (f / lp) ** 6)
     return np.fft.irfft(np.fft.rfft(x, nfft) * h, nfft)[:, :n]
 
 
-def tape_wow(x):
+def tape_wow(x, first_s=None, worn=None):
     """Speed drift of a cassette deck: slow wow (0.55 and 0.17 Hz, about
-    0.2 % together) and a faint capstan flutter (6.3 Hz, 0.04 %)."""
+    0.3 % together, twice that between the times `worn`, ramped over a
+    second) and a faint capstan flutter (6.3 Hz, 0.04 %). From first_s the
+    motor comes up to speed, from SPIN_CENTS over SPIN_S; the read position
+    is exact there, so the first note starts on time."""
     n = x.shape[1]
     t = np.arange(n) / FS
-    dev = (0.0014 * np.sin(2 * np.pi * 0.55 * t) + 0.0007 * np.sin(2 * np.pi * 0.17 * t + 1.0)
-           + 0.0004 * np.sin(2 * np.pi * 6.3 * t + 0.3))
+    wow = 0.002 * np.sin(2 * np.pi * 0.55 * t) + 0.001 * np.sin(2 * np.pi * 0.17 * t + 1.0)
+    if worn is not None:
+        wow *= 1 + np.clip(np.minimum(t - worn[0], worn[1] - t) + 0.5, 0.0, 1.0)
+    dev = wow + 0.0004 * np.sin(2 * np.pi * 6.3 * t + 0.3)
+    ref = 0
+    if first_s is not None:
+        ramp = np.clip((t - first_s) / SPIN_S, 0.0, 1.0)
+        dev += (2 ** (SPIN_CENTS / 1200) - 1) * (0.5 + 0.5 * np.cos(np.pi * ramp))
+        ref = int(first_s * FS)
     # integrate the speed deviation into a read-position offset (in samples)
     offset = np.cumsum(dev)
-    pos = np.arange(n) + offset - offset[0]
+    pos = np.arange(n) + offset - offset[ref]
     idx = np.arange(n, dtype=np.float64)
     return np.stack([np.interp(pos, idx, c) for c in x])
 
@@ -46,9 +68,45 @@ def tape_hiss(n, level_db=HISS_DB, seed=1984):
     nfft = 1 << (n - 1).bit_length()
     f = np.fft.rfftfreq(nfft, 1.0 / FS)
     shape = (f / 1500.0) / np.sqrt(1 + (f / 1500.0) ** 2) / np.sqrt(1 + (f / 9000.0) ** 4)
+    shape *= np.sqrt((1 + (f / 6300.0) ** 2) / (1 + (f / 4000.0) ** 2))  # 4 dB darker on top
     h = np.fft.irfft(np.fft.rfft(w, nfft) * shape, nfft)[:, :n]
     h *= 10 ** (level_db / 20) / np.sqrt(np.mean(h ** 2, axis=1, keepdims=True))
     return h
+
+
+def level_control(x, loud_db=-12.0, quiet_db=-30.0, release_s=1.5):
+    """The recorder's automatic level control as the hiss hears it: a gain
+    in dB, 0 where the music is quiet and down to -HISS_DUCK_DB where it is
+    loud; it clamps down at once and lets go over release_s."""
+    hop = FS // 50
+    frames = x.shape[1] // hop + 1
+    pad = np.zeros(frames * hop)
+    pad[:x.shape[1]] = np.mean(x ** 2, axis=0)
+    level = 10 * np.log10(pad.reshape(frames, hop).mean(axis=1) + 1e-12)
+    held = np.empty(frames)
+    cur, fall = -100.0, 20.0 / (release_s * 50)   # 20 dB over the release time
+    for i, v in enumerate(level):
+        cur = v if v > cur else max(v, cur - fall)
+        held[i] = cur
+    duck = -HISS_DUCK_DB * np.clip((held - quiet_db) / (loud_db - quiet_db), 0.0, 1.0)
+    return np.interp(np.arange(x.shape[1]), np.arange(frames) * hop + hop / 2, duck)
+
+
+def deck_click(n, at_s, seed, level_db=-14.0, body_hz=260.0):
+    """A cassette deck's key: a few milliseconds of clatter and the thump of
+    the mechanism, the same on both sides."""
+    rng = np.random.default_rng(seed)
+    t = np.arange(int(0.06 * FS)) / FS
+    clatter = rng.standard_normal(len(t)) * np.exp(-t / 0.003)
+    thump = np.sin(2 * np.pi * body_hz * t) * np.exp(-t / 0.012)
+    second = np.sin(2 * np.pi * 1.7 * body_hz * t) * np.exp(-np.maximum(t - 0.009, 0) / 0.006) * (t > 0.009)
+    c = 0.6 * clatter + thump + 0.5 * second
+    c *= 10 ** (level_db / 20) / np.abs(c).max()
+    out = np.zeros(n)
+    i = int(at_s * FS)
+    m = max(0, min(len(c), n - i))
+    out[i:i + m] = c[:m]
+    return np.stack([out, out])
 
 
 def machine_hum(n, level_db=HUM_DB):
@@ -116,20 +174,40 @@ def limit(x, ceiling_db=LIMIT_DB, look=240):
     return x * g
 
 
-def master(x):
-    """The chip as taped from the machine: wow, the coupling capacitor and a
-    soft top, loudness set, peaks held under the ceiling, then hiss from the
-    tape itself and hum from the machine, which run before the first note
-    and after the last."""
-    x = tape_wow(x)
+def tape_runs(n, stop_s):
+    """Where the tape moves: silent before the play click, the leader's
+    hiss swelling in over 0.2 s after it, running until the stop key."""
+    t = np.arange(n) / FS
+    rise = np.clip((t - PLAY_CLICK_S - 0.01) / 0.2, 0.0, 1.0)
+    return (0.5 - 0.5 * np.cos(np.pi * rise)) * (t < stop_s)
+
+
+def recorded(n, rec_end_s):
+    """Where the tape holds the recording: up to the taper's pause key
+    (a 5 ms edge), then blank tape."""
+    t = np.arange(n) / FS
+    return np.clip((rec_end_s - t) / 0.005, 0.0, 1.0)
+
+
+def master(x, stop_s=None, rec_end_s=None, first_s=None, worn=None):
+    """The chip as taped from the machine: wow, the deck's roll-off,
+    loudness set, peaks held under the ceiling, then hiss from the tape
+    (lifted by the level control where the music is quiet) and hum from the
+    machine, up to the pause key that ended the recording; blank tape
+    after it; all between the play click and the stop click."""
+    x = tape_wow(x, first_s, worn)
     x = fft_filter(x)
     n = x.shape[1]
+    stop_s = n / FS if stop_s is None else stop_s
+    rec_end_s = stop_s if rec_end_s is None else rec_end_s
     x = x * 10 ** ((TARGET_LUFS - integrated_loudness(x)) / 20)
     x = limit(x)
-    fade_len = 2 * FS
-    fade = np.ones(n)
-    fade[-fade_len:] = 0.5 + 0.5 * np.cos(np.linspace(0, np.pi, fade_len))
-    x = (x + tape_hiss(n) + machine_hum(n)) * fade
+    hiss = tape_hiss(n) * 10 ** (level_control(x) / 20)
+    rec = recorded(n, rec_end_s)
+    x = (x + hiss + machine_hum(n)) * rec + tape_hiss(n, BLANK_DB, 1985) * (1 - rec)
+    x = x * tape_runs(n, stop_s)
+    x = (x + deck_click(n, PLAY_CLICK_S, 7) + deck_click(n, rec_end_s, 9, -18.0, 150.0)
+         + deck_click(n, stop_s, 8, -11.0, 190.0))
     return np.round(np.clip(x, -1.0, 1.0) * 32767).astype("<i2")
 
 
@@ -137,6 +215,14 @@ def master(x):
 # -------------------------------------------------------------- self-checks
 def test_tape_path():
     n = 4 * FS
+    run = tape_runs(n, 3.0)
+    check(run[int(PLAY_CLICK_S * FS)] == 0 and run[int(0.3 * FS)] == 1 and run[3 * FS] == 0,
+          "the tape does not run from the play click to the stop key")
+    t = np.arange(n) / FS
+    loud = np.stack([0.5 * np.sin(2 * np.pi * 440 * t) * (t < 2)] * 2)
+    duck = level_control(loud)
+    check(abs(duck[FS] + HISS_DUCK_DB) < 0.1 and duck[-1] == 0 and duck[int(2.5 * FS)] < -1,
+          "level control: %.1f under music, %.1f after its release" % (duck[FS], duck[-1]))
     h = tape_hiss(n)
     check(np.all(np.abs(20 * np.log10(np.sqrt(np.mean(h ** 2, axis=1))) - HISS_DB) < 0.1),
            "hiss level")
@@ -155,6 +241,26 @@ def test_tape_path():
     cycles = z.reshape(-1, FS // 2).sum(axis=1) / 2.0
     drift = np.abs(cycles / 500.0 - 1).max()
     check(0.001 < drift < 0.004, "wow can be heard but stays gentle: %r" % cycles)
+    # The worn stretch wavers twice as much; the motor starting at 1 s is
+    # 40 cents slow there, on time, and up to speed a quarter second on.
+    def pitch(y):
+        """Each cycle's pitch over 1 kHz in cents, and the time it ends at."""
+        v = y[0] - 0.5
+        i = np.nonzero((v[:-1] < 0) & (v[1:] >= 0))[0]
+        ends = i + v[i] / (v[i] - v[i + 1])
+        return 1200 * np.log2(FS / 1000.0 / np.diff(ends)), ends[1:] / FS
+
+    plain, at = pitch(w)
+    worn, _ = pitch(tape_wow(x, worn=(1.5, 4.5)))
+    late = (at > 2.0) & (at < 3.5)
+    check(np.abs(worn[late]).max() > 1.6 * np.abs(plain[late]).max(), "the worn tape wavers no more")
+    spun = tape_wow(x, first_s=1.0)
+    c, at = pitch(spun)
+    start, settled = c[(at > 1.0) & (at < 1.01)].mean(), np.abs(c[(at > 1.3) & (at < 1.6)]).max()
+    check(-45 < start < -33 and settled < 10, "the motor's start: %.0f cents, then %.0f" % (start, settled))
+    check(np.abs(spun[:, FS - 20:FS + 20] - x[:, FS - 20:FS + 20]).max() < 0.02, "the first note is late")
+    rec = recorded(n, 2.0)
+    check(rec[FS] == 1 and rec[2 * FS + 240] == 0, "the recording does not end at the pause key")
 
 
 SELFTESTS = [test_tape_path]
