@@ -1,9 +1,10 @@
 """The show's fixed facts (screen and picture sizes, glyph order, scene lengths,
 credits), printed by tapehiss-facts from the headers the show is built from.
-The tool is taken from $TAPEHISS_FACTS, else build/release/tools, and built
-there when missing."""
+The tool is taken from $TAPEHISS_FACTS, else build/release/tools; the scripts
+that import this build it first (tools/make_assets.sh, the test command)."""
 import os
 import subprocess
+import sys
 
 _ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 
@@ -11,11 +12,8 @@ _ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 def _load():
     tool = os.environ.get("TAPEHISS_FACTS") or os.path.join(_ROOT, "build", "release", "tools", "tapehiss-facts")
     if not os.access(tool, os.X_OK):
-        build = os.path.dirname(os.path.dirname(tool))
-        subprocess.run(["cmake", "-S", _ROOT, "-B", build, "-DCMAKE_BUILD_TYPE=Release"], check=True,
-                       stdout=subprocess.DEVNULL)
-        subprocess.run(["cmake", "--build", build, "--target", "tapehiss-facts"], check=True,
-                       stdout=subprocess.DEVNULL)
+        sys.exit(f"facts: no {tool}: build it first (cmake --build build/release --target tapehiss-facts), "
+                 "or name it in TAPEHISS_FACTS")
     out = subprocess.run([tool], check=True, capture_output=True, text=True).stdout
     return dict(line.split("=", 1) for line in out.splitlines())
 

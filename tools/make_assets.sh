@@ -8,6 +8,11 @@ cd "$(dirname "$0")/.."
 
 PY=/usr/bin/python3  # Debian's python, which has numpy and Pillow
 
+# The show's facts, which the generators read (tools/facts.py), come from the
+# headers through tapehiss-facts.
+cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build build/release --target tapehiss-facts -j2 >/dev/null
+
 for gen in make_title.py make_logo.py make_icon.py make_music.py make_font_preview.py; do
     if [ -f "tools/$gen" ]; then
         echo "== $gen"
@@ -18,7 +23,6 @@ done
 # The scene pictures come from the intro's own drawing routines, built with
 # the assets just written.
 echo "== scene pictures (tapehiss-capture)"
-cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build/release --target tapehiss-capture -j2 >/dev/null
 capture=build/release/tools/tapehiss-capture
 "$capture" --out docs/scene-title.png title

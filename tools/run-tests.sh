@@ -29,6 +29,15 @@ werror="-DTAPEHISS_WERROR=${TAPEHISS_WERROR:-ON}"
 
 cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release "$werror" >/dev/null
 cmake --build build/release -j"$jobs"
+stage_done 'release build'
+# The assets measured as their makers promise (loudness, balance, the tape,
+# the logo's contrast and outlines, the title's paint), and the makers'
+# own self-checks; the generators' packages (numpy, Pillow, lame, sox,
+# ffmpeg, a font).
+bash tools/setup-deps.sh all
+/usr/bin/python3 tools/make_music.py --selftest
+/usr/bin/python3 tools/check_assets.py
+stage_done assets
 # The self-contained executable and its .deb, and the bare Debian roots that
 # the release stage tries them in (libraries and roots cached outside the tree).
 bash tools/build-linux.sh x86_64
