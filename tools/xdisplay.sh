@@ -1,25 +1,27 @@
 # shellcheck shell=bash
 # Sourced by the scripts that run the intro on a private X display.
-# start_xvfb WIDTHxHEIGHT [DEPTH [ARGS...]]: a fresh Xvfb on a display number
-# it picks itself (-displayfd: no other script starting one meanwhile can take
-# the same), DISPLAY pointing at it and XVFB_PID its process, once it
-# answers. ARGS go to Xvfb.
+# start_xvfb WIDTHxHEIGHT [DEPTH [ARGS...]]: a fresh Xvfb on a free display
+# number from :90 up (clear of the low numbers compositors give their
+# Xwayland), DISPLAY pointing at it and XVFB_PID its process, once it listens.
+# A number another script takes meanwhile makes our server give up; it is
+# ours only when its lock names our server. ARGS go to Xvfb.
 start_xvfb() {
-  local size=$1 depth=${2:-24} log=${XVFB_LOG:-/dev/null} number_file n=
+  local size=$1 depth=${2:-24} log=${XVFB_LOG:-/dev/null} n
   shift $(($# < 2 ? $# : 2))
-  number_file=$(mktemp)
-  Xvfb -displayfd 3 -screen 0 "${size}x${depth}" -nolisten tcp "$@" 3>"$number_file" >"$log" 2>&1 &
-  XVFB_PID=$!
-  for _ in $(seq 100); do
-    n=$(cat "$number_file")
-    [ -n "$n" ] || ! kill -0 "$XVFB_PID" 2>/dev/null && break
-    sleep 0.05
-  done
-  rm -f "$number_file"
-  if [ -z "$n" ]; then
+  for n in $(seq 90 190); do
+    [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] && continue
+    Xvfb :$n -screen 0 "${size}x${depth}" -nolisten tcp "$@" >"$log" 2>&1 &
+    XVFB_PID=$!
+    for _ in $(seq 50); do
+      kill -0 "$XVFB_PID" 2>/dev/null || break
+      if [ -S "/tmp/.X11-unix/X$n" ] && [ "$(cat "/tmp/.X$n-lock" 2>/dev/null | tr -dc 0-9)" = "$XVFB_PID" ]; then
+        export DISPLAY=:$n
+        return 0
+      fi
+      sleep 0.1
+    done
     kill "$XVFB_PID" 2>/dev/null || true
-    echo "cannot start Xvfb" >&2
-    return 1
-  fi
-  export DISPLAY=:$n
+  done
+  echo "cannot start Xvfb" >&2
+  return 1
 }
