@@ -7,7 +7,8 @@
 # the Windows build cross-compiled and run under Wine, then the unit tests of
 # an arm64 build and its self-contained executable in bare roots under
 # emulation, then the web build (golden frames in wasm under node, the show
-# in headless chromium). Warnings are errors unless TAPEHISS_WERROR=OFF is set.
+# in headless chromium), then the release's files, each tried as a new user
+# would. Warnings are errors unless TAPEHISS_WERROR=OFF is set.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
@@ -48,7 +49,7 @@ ctest --test-dir build/release --output-on-failure -j"$jobs" --timeout 900 -E 'F
 echo "Figures of the end-to-end runs:"
 grep -hE '^(display |processor use|[a-z]+: SIG[A-Z]+ ended|sound opened: .*: ended)' \
   build/release/Testing/Temporary/LastTest.log || true
-stage_done release
+stage_done 'release tests'
 
 cmake -S . -B build/sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAPEHISS_SANITIZE=ON -DTAPEHISS_BENCH=OFF "$werror" >/dev/null
 cmake --build build/sanitize -j"$jobs"
@@ -79,4 +80,9 @@ stage_done arm64
 bash tools/build-web.sh
 bash tools/test-web.sh build/web build/release
 stage_done web
+
+# The release's files made from these builds, each unpacked or installed and
+# run as a new user would (tools/make-release.sh says how).
+bash tools/make-release.sh
+stage_done 'release files'
 echo "=== every stage passed, in $((SECONDS - t_start)) s"
