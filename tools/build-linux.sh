@@ -41,11 +41,8 @@ case $arch in
 esac
 
 build_libraries() {
-  rm -rf "$cache/build" "$prefix"
-  mkdir -p "$prefix"
-  fetch_sources
   local sdl_src mixer_src
-  find_sources
+  fresh_sources
   # No run path into this cache in the executable.
   PKG_CONFIG_LIBDIR=$(pkg_dirs) build_sdl_static "$arch Linux" "${configure_host[@]}" --disable-rpath
   build_mixer_static "$arch Linux" "${toolchain[@]}" -DSDL2_DIR="$prefix/lib/cmake/SDL2"

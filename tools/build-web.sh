@@ -40,11 +40,9 @@ emcc_each() {
 }
 
 build_libraries() {
-  rm -rf "$cache/build" "$prefix"
-  mkdir -p "$prefix/include/SDL2" "$prefix/lib/pkgconfig"
-  fetch_sources
   local sdl_src mixer_src
-  find_sources
+  fresh_sources
+  mkdir -p "$prefix/include/SDL2" "$prefix/lib/pkgconfig"
 
   # SDL's sources straight from a list (configuring it with CMake runs a full
   # emcc link per check: ten minutes), with its own emscripten configuration

@@ -19,11 +19,8 @@ jobs=$(nproc)
 need_packages mingw-w64 g++-mingw-w64-x86-64-posix cmake make pkg-config dpkg-dev
 
 build_libraries() {
-  rm -rf "$cache/build" "$prefix"
-  mkdir -p "$prefix"
-  fetch_sources
   local sdl_src mixer_src
-  find_sources
+  fresh_sources
 
   build_sdl_static "$host" --host=$host
   # Windows keeps the mixer's WAV decoder beside MP3.

@@ -80,6 +80,15 @@ build_mixer_static() {
     'Cflags: -I${includedir}/SDL2' >"$prefix/lib/pkgconfig/SDL2_mixer.pc"
 }
 
+# fresh_sources: an empty prefix and build folder in the cache, and the
+# sources unpacked afresh, into the caller's sdl_src and mixer_src.
+fresh_sources() {
+  rm -rf "$cache/build" "$prefix"
+  mkdir -p "$prefix"
+  fetch_sources
+  find_sources
+}
+
 # The unpacked source folders of both libraries, into the caller's sdl_src
 # and mixer_src.
 find_sources() {

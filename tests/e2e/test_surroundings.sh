@@ -46,9 +46,17 @@ walk_scenes "standard error into a closed pipe"
 # would otherwise seem long past) still leads into the end screen.
 faketime_lib=$(find /usr/lib -name libfaketime.so.1 2>/dev/null | head -1)
 [ -n "$faketime_lib" ] || fail "libfaketime is not installed"
-echo "+0" >"$WORK/clock"
-start_intro LD_PRELOAD="$faketime_lib" FAKETIME_TIMESTAMP_FILE="$WORK/clock" FAKETIME_NO_CACHE=1 \
-  FAKETIME_DONT_FAKE_MONOTONIC=1 SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$WORK/audio.raw"
+# start_on_a_set_clock WHICH: the intro on libfaketime, its clock moved by
+# what $WORK/clock says (now +0): the system's date alone (WHICH=date), or
+# the monotonic clock too (WHICH=monotonic).
+start_on_a_set_clock() {
+  local date_only=0
+  [ "$1" = date ] && date_only=1
+  echo "+0" >"$WORK/clock"
+  start_intro LD_PRELOAD="$faketime_lib" FAKETIME_TIMESTAMP_FILE="$WORK/clock" FAKETIME_NO_CACHE=1 \
+    FAKETIME_DONT_FAKE_MONOTONIC=$date_only SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$WORK/audio.raw"
+}
+start_on_a_set_clock date
 wait_for_scene title
 t0=$(date +%s.%N)
 echo "-3600" >"$WORK/clock"
@@ -73,9 +81,7 @@ echo "clock set back an hour in the title: it lasted $title_s s; set forward in 
 # after the process was stopped that long (SIGSTOP) or the machine slept.
 # The main scene's time is up, and the tune, held up with the show, still
 # leads into a whole end screen.
-echo "+0" >"$WORK/clock"
-start_intro LD_PRELOAD="$faketime_lib" FAKETIME_TIMESTAMP_FILE="$WORK/clock" FAKETIME_NO_CACHE=1 \
-  FAKETIME_DONT_FAKE_MONOTONIC=0 SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$WORK/audio.raw"
+start_on_a_set_clock monotonic
 wait_for_scene title; press
 wait_for_scene credits; press
 wait_for_scene main

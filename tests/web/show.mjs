@@ -157,6 +157,17 @@ async function momentShot(kind, name) {
   return Number(out.match(/(?:pass|frame) (\d+):/)[1]);
 }
 const press = () => page.keyboard.press('Space');
+// With the title up: the title and then the credits each exactly as drawn
+// (shots PREFIXtitle, PREFIXcredits), a key after each.
+async function stillScenes(prefix) {
+  await sleep(300);
+  for (const scene of ['title', 'credits']) {
+    if (scene === 'credits') await waitForScene('credits', 10);
+    await shot(prefix + scene);
+    if (!check(scene, prefix + scene)) await fail(`${scene} screen${prefix ? ' in a small window' : ''}`);
+    await press();
+  }
+}
 
 // Pace and cost of the presents between two readings of the page's counts.
 function pace(a, b, what) {
@@ -209,14 +220,7 @@ if (mode === 'memory') {
   if (!/not enough memory/i.test(text) || !/needs about \d+ MB/.test(text)) await fail('no clear message about the memory');
 } else if (mode === 'small') {
   await waitForScene('title', 60);
-  await sleep(300);
-  await shot('small-title');
-  if (!check('title', 'small-title')) await fail('title in a small window');
-  await press();
-  await waitForScene('credits', 10);
-  await shot('small-credits');
-  if (!check('credits', 'small-credits')) await fail('credits in a small window');
-  await press();
+  await stillScenes('small-');
   await waitForScene('main', 10);
   await momentShot('main', 'small-main');
   await press();
@@ -237,14 +241,7 @@ if (mode === 'memory') {
   await waitForScene('title', 60);
   const s = await stats();
   log(`start click to title: ${((s.first - s.started) / 1000).toFixed(2)} s`);
-  await sleep(300);
-  await shot('title');
-  if (!check('title', 'title')) await fail('title screen');
-  await press();
-  await waitForScene('credits', 10);
-  await shot('credits');
-  if (!check('credits', 'credits')) await fail('credits screen');
-  await press();
+  await stillScenes('');
   await waitForScene('main', 10);
   await sleep(1000);
   const quiet = await stats();
