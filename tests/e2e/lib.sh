@@ -15,6 +15,8 @@ cleanup() {
   [ -n "$APP_PID" ] && kill "$APP_PID" 2>/dev/null || true
   [ -n "$WM_PID" ] && kill "$WM_PID" 2>/dev/null || true
   [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null || true
+  # The next script finds the display numbers as a fresh machine would.
+  [ -z "$XVFB_PID" ] || wait "$XVFB_PID" 2>/dev/null || true
   rm -rf "$WORK"
 }
 trap cleanup EXIT
@@ -76,6 +78,10 @@ fail() {
   echo "FAIL: $*" >&2
   echo "--- stderr of the intro:" >&2
   cat "$WORK/stderr.log" >&2 || true
+  if [ -s "$WORK/xvfb.log" ]; then
+    echo "--- the X server's log:" >&2
+    tail -20 "$WORK/xvfb.log" >&2
+  fi
   exit 1
 }
 
