@@ -300,6 +300,12 @@ def check_logo():
     b, g, r = bgr[..., 0], bgr[..., 1], bgr[..., 2]
     light = letters & (b > 200) & (g > 140) & (r < b)
     check(light.sum() > 8000, f"logo: too few light-blue letter pixels ({light.sum()})")
+    # At 1/8 the letters' upper half and the rim round it meet in a pixel or
+    # two of outline: the sky in the chrome must be a tone apart from the rim.
+    sky = light & (np.arange(LOGO_H)[:, None] < 60)
+    apart = (relative_luminance(np.median(rgb[rim], axis=0)) + 0.05) / (relative_luminance(np.median(rgb[sky], axis=0)) + 0.05)
+    print(f"logo: the rim against the letters' sky {apart:.2f}:1")
+    check(apart >= 1.5, f"logo: the letters' sky is as light as the rim ({apart:.2f}:1, 1.5 wanted)")
     navy = (b > g) & (g > r) & (luma < 90) & ~black & ~outline & ~letters
     check(navy.sum() > 3000, f"logo: too little dark-blue smoke ({navy.sum()} px)")
     # Shown at a median of 1/6 to 1/7 of its size, drawn forward pixel by
