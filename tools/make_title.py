@@ -34,8 +34,8 @@ BAND = np.array([40.0, 58.0, 92.0])  # its navy enamel (R, G, B)
 RUST = np.array([112.0, 62.0, 38.0])  # iron where the enamel chipped
 IRON = np.array([46.0, 42.0, 44.0])
 # Chips knocked out of the enamel near its edges: centre (px), radius, seed.
-CHIPS = ((560, 252, 4.5, 1), (466, 430, 5.5, 2), (836, 318, 3.5, 3), (700, 467, 4.0, 4),
-         (452, 292, 3.0, 5), (792, 468, 3.0, 6), (619, 464, 2.5, 7))
+CHIPS = ((560, 253, 6.5, 1), (466, 430, 8.0, 2), (835, 318, 5.0, 3), (700, 466, 6.0, 4),
+         (452, 292, 4.5, 5), (792, 467, 4.0, 6), (619, 464, 3.5, 7))
 
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
