@@ -215,13 +215,23 @@ TEST(TitlePicture, RedXRunsCornerToCornerThroughTheMiddle) {
 }
 
 TEST(TitlePicture, BlueGreyLetteringSitsOnThePlate) {
+    // The sign's field lies inside its navy border band and pinstripe.
+    auto in_field = [](int x, int y) { return x >= 461 && x <= 818 && y >= 269 && y <= 450; };
     int on = 0, off = 0;
     for (int y = 0; y < TITLE_H; ++y)
         for (int x = 0; x < TITLE_W; ++x)
-            if (is_blue_grey(pixel(title_picture, TITLE_W, x, y))) (title_on_plate(x, y) ? on : off)++;
+            if (is_blue_grey(pixel(title_picture, TITLE_W, x, y))) {
+                if (in_field(x, y)) ++on;
+                else if (!title_on_plate(x, y)) ++off;
+            }
     // Enough of it reads past the X for the mark to be known.
     EXPECT_GT(on, 8500);
     EXPECT_EQ(off, 0);
+    // The band shows at the middle of each side, where the X leaves it.
+    for (auto [x, y] : {std::pair{640, 259}, {640, 460}, {451, 360}, {828, 360}}) {
+        bgr c = pixel(title_picture, TITLE_W, x, y);
+        EXPECT_TRUE(c.b > c.r + 25 && std::max({c.r, c.g, c.b}) < 130) << x << "," << y;
+    }
 }
 
 // ------------------------------------------------------------- logo picture

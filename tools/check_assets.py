@@ -67,11 +67,19 @@ def check_title():
                          (440, 360, -1, 0), (839, 360, 1, 0)):
         check(white[y, x] and (bgr[y + oy, x + ox] == 3).all(),
               f"title: plate edge at ({x},{y}) is not a white/background step")
-    # The enamel's sheen dims it a little towards the lower right: near
-    # white counts as the plate.
+    # The sign's field, inside its border band and pinstripe. The enamel's
+    # light dims it a little towards the lower right: near white counts as
+    # bare enamel. The band is dark navy enamel, seen at the middle of each
+    # side past the X.
+    field = np.zeros_like(white)
+    field[248 + 21:472 - 21, 440 + 21:840 - 21] = True
     enamel = (bgr >= 235).all(axis=2)
-    print(f"title: {100 * enamel[plate].mean():.0f} % of the plate is bare enamel, {100 * white[plate].mean():.0f} % pure white")
-    check(enamel[plate].mean() > 0.3, "title: plate is mostly covered")
+    print(f"title: {100 * enamel[field].mean():.0f} % of the sign's field is bare enamel,"
+          f" {100 * white[plate].mean():.0f} % of the plate pure white")
+    check(enamel[field].mean() > 0.3, "title: the sign's field is mostly covered")
+    for x, y in ((640, 259), (640, 460), (451, 360), (828, 360)):
+        px = bgr[y, x]
+        check(px[0] > px[2] + 25 and px.max() < 130, f"title: no navy border band at ({x},{y}): {px[::-1]}")
 
     # Every pixel off the plate is background, paint, a blend of the two
     # (anti-aliasing, thin paint) or the paint's wet shine: green equals
@@ -87,7 +95,7 @@ def check_title():
     check(0.03 <= shine <= 0.12, f"title: {100 * shine:.1f} % of the paint shines (3-12 % wanted)")
 
     # Blue-grey lettering on the plate, enough of it reading past the X.
-    ink = plate & (b > r + 20) & (b < 200) & (np.abs(g - (r + b) // 2) < 20)
+    ink = field & (b > r + 20) & (b < 200) & (np.abs(g - (r + b) // 2) < 20)
     print(f"title: {ink.sum()} px of blue-grey lettering in sight")
     check(ink.sum() > 8500, f"title: too little blue-grey lettering ({ink.sum()} px)")
 
@@ -292,6 +300,12 @@ def check_logo():
     b, g, r = bgr[..., 0], bgr[..., 1], bgr[..., 2]
     light = letters & (b > 200) & (g > 140) & (r < b)
     check(light.sum() > 8000, f"logo: too few light-blue letter pixels ({light.sum()})")
+    # At 1/8 the letters' upper half and the rim round it meet in a pixel or
+    # two of outline: the sky in the chrome must be a tone apart from the rim.
+    sky = light & (np.arange(LOGO_H)[:, None] < 60)
+    apart = (relative_luminance(np.median(rgb[rim], axis=0)) + 0.05) / (relative_luminance(np.median(rgb[sky], axis=0)) + 0.05)
+    print(f"logo: the rim against the letters' sky {apart:.2f}:1")
+    check(apart >= 1.5, f"logo: the letters' sky is as light as the rim ({apart:.2f}:1, 1.5 wanted)")
     navy = (b > g) & (g > r) & (luma < 90) & ~black & ~outline & ~letters
     check(navy.sum() > 3000, f"logo: too little dark-blue smoke ({navy.sum()} px)")
     # Shown at a median of 1/6 to 1/7 of its size, drawn forward pixel by

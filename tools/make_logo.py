@@ -2,7 +2,7 @@
 """Group logo: "ZVK" in fat, slanted light-blue chrome letters with bevels,
 each in a near-black outline, over puffs of dark-blue smoke lit by a white
 flare in the middle, the whole silhouette wrapped in an ice-white rim, on
-pure black. The chrome mirrors a pale sky above its horizon and a warm
+pure black. The chrome mirrors a sky above its horizon and a warm
 ground below it, going over into blue towards the foot.
 
 Writes assets/logo.bgra (766x154, B,G,R,fourth byte per pixel, rows top to
@@ -123,7 +123,8 @@ def coverage(d):
 
 
 def chrome(xx, yy, d, nx, ny):
-    """The letters' face in flat bands: a pale sky, lighter towards the top,
+    """The letters' face in flat bands: a sky a step deeper than the
+    rim, so a letter stays a mass of its own inside it, lighter towards the top,
     down to the horizon; under it a dark line, then the warm ground, amber
     going into copper and violet, the deep blue of the lower half and a band
     of reflected light at the foot. Round it a bevel lit from the upper
@@ -132,7 +133,7 @@ def chrome(xx, yy, d, nx, ny):
     horizon = (CY + 2.0 - TOP) / (BOTTOM - TOP)
     h = (BOTTOM - TOP)
     bands = [  # (down to this height, colour)
-        (0.17, (236, 248, 255)), (0.34, (190, 228, 255)), (horizon, (136, 196, 250)),
+        (0.17, (184, 224, 255)), (0.34, (132, 190, 255)), (horizon, (88, 150, 244)),
         (horizon + 8 / h, (24, 52, 128)), (horizon + 20 / h, (255, 200, 122)),
         (horizon + 30 / h, (222, 134, 100)), (horizon + 38 / h, (128, 88, 170)),
         (0.86, (40, 96, 212)), (9.0, (120, 184, 250)),

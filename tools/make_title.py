@@ -29,6 +29,15 @@ PLATE = (440, 248, 839, 471)  # inclusive pixel bounds of the white plate
 INK = np.array([92.0, 110.0, 134.0])  # blue-grey lettering (R, G, B)
 PAINT = np.array([237.0, 20.0, 20.0])  # red brush paint (R, G, B)
 
+FRAME = (6.0, 16.0)  # the enamel border band, from/to this far inside the edge (px)
+BAND = np.array([40.0, 58.0, 92.0])  # its navy enamel (R, G, B)
+RUST = np.array([112.0, 62.0, 38.0])  # iron where the enamel chipped
+IRON = np.array([46.0, 42.0, 44.0])
+# Chips knocked out of the enamel near its edges: centre (px), radius, seed.
+CHIPS = ((560, 253, 6.5, 1), (466, 430, 8.0, 2), (835, 318, 5.0, 3), (700, 466, 6.0, 4),
+         (452, 292, 4.5, 5), (792, 467, 4.0, 6), (619, 464, 3.5, 7))
+
+
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 # The lettering's face; a different one would change the picture, so there
 # is no fallback.
@@ -95,44 +104,76 @@ def swoosh_coverage(xx, yy, cx, cy, rx, ry, tilt):
 
 
 def plate_finish(pw, ph, seed=4711):
-    """The enamel: white, a sheen that dims towards the lower right and a
-    faint grain along the rows (the lit upper left stays pure white), a
-    bevel 4 px wide whose lower and right sides are in shade, an engraved
-    line 8 px inside the edge, and four screws. The outermost pixel stays
-    white all round. Returns the plate at canvas scale."""
+    """The enamelled sign, at canvas scale, as RGB: a white field with a
+    slightly warm glaze, lit from the upper left (a broad glare there, the
+    field dimming towards the lower right) and rippled like fired enamel;
+    a rolled lip whose lower and right sides are in shade; a navy border
+    band with its own bevel and a pinstripe inside it; a screw in each
+    corner; chips knocked out near the edges, showing iron and rust, and
+    grime gathered along the bottom. The outermost pixel stays white all
+    round, so the plate's bounds stay exact."""
     rng = np.random.default_rng(seed)
     yy, xx = np.mgrid[0:ph, 0:pw].astype(np.float64) + 0.5
     u, v = xx / pw, yy / ph
-    sheen = np.clip((u + v - 1.05) / 0.95, 0.0, 1.0) * 14.0
-    grain = np.repeat(smooth_noise(rng, ph // 3, ph)[:, None], pw, axis=1)
-    grain += 0.5 * smooth_noise(rng, 90, pw)[None, :]
-    plate = 255.0 - sheen * (0.6 + 0.4 * np.clip(grain, -1, 1))
-    plate = np.where(sheen > 0, plate, 255.0)
-    # Bevel: distance in from each edge, in picture pixels.
     left, top = xx / S, yy / S
     right, bottom = (pw - xx) / S, (ph - yy) / S
-    bevel = 4.0
-    shade = np.zeros_like(plate)
-    shade = np.maximum(shade, np.clip(1.0 - (bottom - 1.0) / bevel, 0, 1) * (bottom < np.minimum(left, right) + 1) * 60.0)
-    shade = np.maximum(shade, np.clip(1.0 - (right - 1.0) / bevel, 0, 1) * (right < np.minimum(top, bottom) + 1) * 42.0)
-    plate -= shade * (np.minimum.reduce([left, top, right, bottom]) >= 1.0)
-    # Engraved line: a shaded 1 px groove with a lit pixel beside it.
     inner = np.minimum.reduce([left, top, right, bottom])
-    groove = np.clip(1.0 - np.abs(inner - 8.5), 0.0, 1.0)
-    lit = np.clip(1.0 - np.abs(inner - 9.5), 0.0, 1.0)
-    plate = plate - 58.0 * groove + (255.0 - plate) * lit
-    # Screws in the corners: a domed head with a slot, and its shadow.
-    for sx, sy in ((16, 16), (pw / S - 16, 16), (16, ph / S - 16), (pw / S - 16, ph / S - 16)):
+    # Light: a glare across the upper left, falling off to the lower right.
+    glare = np.exp(-((u * 0.9 + v * 0.5 - 0.28) / 0.22) ** 2)
+    light = 1.0 - 0.04 * np.clip(u + v * 0.8 - 0.35, 0.0, 1.5) + 0.05 * glare
+    ripple = noise2(rng, 60, 34, u, v) + 0.5 * noise2(rng, 160, 90, u, v)
+    grime = np.clip(1.0 - bottom / 30.0, 0.0, 1.0) ** 2 * (0.6 + 0.4 * noise2(rng, 40, 4, u, v))
+    field = np.array([254.0, 252.0, 247.0])[None, None, :] * (light + 0.006 * ripple)[..., None]
+    field -= (grime * 16.0)[..., None] * np.array([0.8, 1.0, 1.3])
+    plate = field.copy()
+    # Border band: navy enamel, its outer edge catching the light on the
+    # top and left and its inner edge on the bottom and right.
+    f0, f1 = FRAME
+    band = np.clip(inner - f0 + 0.5, 0, 1) * np.clip(f1 - inner + 0.5, 0, 1)
+    band_col = BAND[None, None, :] * (0.9 + 0.25 * glare + 0.03 * ripple)[..., None]
+    plate = plate * (1 - band[..., None]) + band_col * band[..., None]
+    upper_left = (np.minimum(left, top) <= np.minimum(right, bottom))
+    edge_out = np.clip(1.0 - np.abs(inner - f0 - 0.5), 0, 1)
+    edge_in = np.clip(1.0 - np.abs(inner - f1 + 0.5), 0, 1)
+    lit = edge_out * upper_left + edge_in * ~upper_left
+    dark = edge_out * ~upper_left + edge_in * upper_left
+    plate += (lit * 70.0)[..., None] * np.array([1.0, 1.0, 1.1])
+    plate *= (1.0 - 0.45 * dark)[..., None]
+    # A pinstripe inside the band.
+    stripe = np.clip(1.0 - np.abs(inner - 20.0) / 0.75, 0, 1)
+    plate = plate * (1 - stripe[..., None]) + BAND * 1.2 * stripe[..., None]
+    # The rolled lip, 1-5 px in: lit on the upper left, shaded lower right.
+    lip = np.clip(inner - 1.0, 0, 1) * np.clip(f0 - inner, 0, 1)
+    roll = np.sin(np.clip((inner - 1.0) / (f0 - 1.0), 0, 1) * np.pi)
+    lip_shade = np.where(upper_left, 0.0, 70.0 * roll) * np.where(bottom <= right, 1.0, 0.75)
+    plate -= (lip * lip_shade)[..., None]
+    # Screws in the corners, on the band: domed heads with a slot, a
+    # shadow to the lower right.
+    c = (f0 + f1) / 2.0
+    for sx, sy in ((c, c), (pw / S - c, c), (c, ph / S - c), (pw / S - c, ph / S - c)):
         dx, dy = left - sx, top - sy
         r = np.hypot(dx, dy)
-        head = np.clip(5.5 - r, 0.0, 1.0)
-        shadow = np.clip(6.5 - np.hypot(dx - 1.2, dy - 1.5), 0.0, 1.0) * (1 - head)
-        dome = 150.0 + 70.0 * np.clip(1.0 - np.hypot(dx + 1.5, dy + 1.5) / 5.0, 0, 1)
-        slot = np.clip(1.2 - np.abs(dx * 0.8 - dy * 0.6), 0.0, 1.0) * (r < 4.5)
-        screw = dome - 90.0 * slot
-        plate = plate * (1 - 0.35 * shadow)
-        plate = plate * (1 - head) + screw * head
-    plate = np.where(inner < 1.0, 255.0, plate)  # the edge itself stays white
+        head = np.clip(4.6 - r, 0.0, 1.0)
+        shadow = np.clip(5.4 - np.hypot(dx - 1.2, dy - 1.5), 0.0, 1.0) * (1 - head)
+        dome = 140.0 + 100.0 * np.clip(1.0 - np.hypot(dx + 1.4, dy + 1.4) / 4.6, 0, 1)
+        slot = np.clip(1.1 - np.abs(dx * 0.8 - dy * 0.6), 0.0, 1.0) * (r < 3.8)
+        screw = (dome - 90.0 * slot)[..., None] * np.array([1.0, 0.98, 0.94])
+        plate *= (1 - 0.45 * shadow)[..., None]
+        plate = plate * (1 - head[..., None]) + screw * head[..., None]
+    # Chips: ragged holes in the enamel down to rusted iron, the enamel's
+    # broken edge lit on the far side and shaded on the near side.
+    for cx, cy, rad, s in CHIPS:
+        cr = np.random.default_rng(seed + s)
+        dx, dy = left - (cx - 440), top - (cy - 248)
+        ang = np.arctan2(dy, dx)
+        wob = sum(cr.uniform(0.1, 0.3) * np.cos(k * ang + cr.uniform(0, 6.3)) for k in (2, 3, 5))
+        d = rad * (1.0 + wob) - np.hypot(dx, dy)
+        hole = np.clip(d * S + 0.5, 0, 1) * (inner >= 2.5)
+        metal = IRON + (RUST - IRON) * np.clip(0.5 + noise2(cr, 6, 6, u, v), 0, 1)[..., None]
+        rim = np.clip(1.0 - np.abs(d - 0.8) / 0.8, 0, 1) * (inner >= 2.5) * (1 - hole)
+        plate *= (1.0 - 0.35 * rim * np.clip(-(dx + dy) / (np.hypot(dx, dy) + 1e-6), 0, 1))[..., None]
+        plate = plate * (1 - hole[..., None]) + metal * hole[..., None]
+    plate = np.where((inner < 1.0)[..., None], 255.0, plate)  # the edge itself stays white
     return np.clip(plate, 0.0, 255.0)
 
 
@@ -141,26 +182,26 @@ def draw_plate(canvas):
     x1 += S
     y1 += S
     pw, ph = x1 - x0, y1 - y0
-    canvas[y0:y1, x0:x1] = plate_finish(pw, ph)[..., None]
+    canvas[y0:y1, x0:x1] = plate_finish(pw, ph)
     cx, cy = x0 + pw / 2.0, y0 + ph / 2.0
 
     yy, xx = np.mgrid[y0:y1, x0:x1].astype(np.float64) + 0.5
-    ring = swoosh_coverage(xx, yy, cx, cy + 4 * S, pw * 0.45, ph * 0.40, -0.12)
+    ring = swoosh_coverage(xx, yy, cx, cy + 3 * S, pw * 0.435, ph * 0.385, -0.12)
 
     font_path = FONT_PATH
     if not os.path.exists(font_path):
         sys.exit(f"make_title: {font_path} is missing; install the Debian package"
                  f" {FONT_PACKAGE} (bash tools/setup-deps.sh all)")
     text = "OpenGL"
-    # Size the word to fill about four fifths of the plate's width.
+    # Size the word to fill about five sixths of the plate's width.
     probe = ImageFont.truetype(font_path, 100)
     pl, _, pr, _ = probe.getbbox(text)
-    font = ImageFont.truetype(font_path, int(100 * 0.8 * pw / (pr - pl)))
+    font = ImageFont.truetype(font_path, int(100 * 0.87 * pw / (pr - pl)))
     mask = Image.new("L", (pw, ph), 0)
     d = ImageDraw.Draw(mask)
     l, t, r, b = d.textbbox((0, 0), text, font=font)
     d.text(((pw - (r - l)) / 2.0 - l, (ph - (b - t)) / 2.0 - t - 8 * S), text,
-           font=font, fill=255)
+           font=font, fill=255, stroke_width=S, stroke_fill=255)
     # The printed mark: swoosh and word in blue-grey ink, lighter at the
     # top, with a faint shadow under it where it stands proud of the enamel.
     mark = np.maximum(ring, np.asarray(mask, dtype=np.float64) / 255.0)
@@ -168,6 +209,15 @@ def draw_plate(canvas):
     shadow[2 * S:, 2 * S:] = mark[:-2 * S, :-2 * S]
     blend(canvas[y0:y1, x0:x1], 0.22 * shadow * (1 - mark), np.array([120.0, 120.0, 120.0]))
     ink = INK + (yy[..., None] - cy) / ph * np.array([-40.0, -40.0, -40.0])
+    # The ink lies thick enough to have an edge: lit where it faces the
+    # light (upper left), darker on its lower right.
+    d = S
+    up_left = np.zeros_like(mark)
+    up_left[d:, d:] = mark[:-d, :-d]
+    down_right = np.zeros_like(mark)
+    down_right[:-d, :-d] = mark[d:, d:]
+    ink = ink + (np.clip(mark - up_left, 0, 1) * 45.0)[..., None]
+    ink = ink - (np.clip(mark - down_right, 0, 1) * 30.0)[..., None]
     region = canvas[y0:y1, x0:x1]
     region *= 1.0 - mark[..., None]
     region += mark[..., None] * ink
@@ -222,7 +272,7 @@ def brush_stroke(canvas, p0, p1, seed, press=1.0, alpha=None, bow=8.0):
     cap = np.clip(t * length / half, 0.0, 1.0)
     start = np.sqrt(np.clip(1.0 - (1.0 - cap) ** 2, 0.0, 1.0))
     end = np.clip((1.0 - t) / 0.35, 0.0, 1.0) ** 0.6
-    ease = 1.0 - 0.4 * np.exp(-((t - 0.5) / 0.13) ** 2)
+    ease = 1.0 - 0.5 * np.exp(-((t - 0.5) / 0.13) ** 2)
     hw = half * swell * start * ease * (0.55 + 0.45 * end)
     # A hand never draws quite straight: gentle bow plus wobble.
     sc = s - wobble - np.sin(np.pi * np.clip(t, 0, 1)) * bow * S
@@ -336,21 +386,21 @@ def drips_and_spatter(canvas, alpha, seed=1492):
 
 
 def paint_shadow(canvas, alpha):
-    """The paint stands on the enamel: a soft shadow 3 px to the lower right
+    """The paint stands on the enamel: a soft shadow 4 px to the lower right
     of it, on the plate only."""
     x0, y0, x1, y1 = (v * S for v in PLATE)
     x1 += S
     y1 += S
     a = alpha[y0:y1, x0:x1]
     sh = np.zeros_like(a)
-    dy, dx = 3 * S, 3 * S
+    dy, dx = 4 * S, 4 * S
     sh[dy:, dx:] = a[:-dy, :-dx]
-    k = np.ones(7) / 7.0
+    k = np.ones(9) / 9.0
     sh = np.apply_along_axis(lambda r: np.convolve(r, k, "same"), 1, sh)
     sh = np.apply_along_axis(lambda c: np.convolve(c, k, "same"), 0, sh)
     sh[:S], sh[-S:], sh[:, :S], sh[:, -S:] = 0, 0, 0, 0  # the plate's edge stays white
     region = canvas[y0:y1, x0:x1]
-    region *= (1.0 - 0.3 * sh * (1.0 - a))[..., None]
+    region *= (1.0 - 0.42 * sh * (1.0 - a))[..., None]
 
 
 def render():
