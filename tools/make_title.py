@@ -289,6 +289,9 @@ def brush_stroke(canvas, p0, p1, seed, press=1.0, alpha=None, bow=8.0):
     v = np.clip(sc / np.maximum(hw, 1.0), -1.2, 1.2)
     bristles = smooth_noise(rng, 40, 2048)
     drift = 0.01 * sample(smooth_noise(rng, 20, samples), t)
+    # Running dry, the hairs splay and wander: each track drifts sideways
+    # on its own.
+    drift = drift + noise2(rng, 7, 9, (v + 1.2) / 2.4, t) * 0.5 * dry ** 0.8
     b = np.interp(v + drift, np.linspace(-1.2, 1.2, len(bristles)), bristles)
     hairs = np.interp(v + drift, np.linspace(-1.2, 1.2, 4096), smooth_noise(rng, 260, 4096))
     load = b + 0.35 * hairs * sample(smooth_noise(rng, 60, samples), t)
@@ -302,7 +305,17 @@ def brush_stroke(canvas, p0, p1, seed, press=1.0, alpha=None, bow=8.0):
     run = np.maximum((t - 0.55) / 0.45, 0.0)  # like `dry`, but goes on past the end
     thin = np.exp(-((t - 0.5) / 0.15) ** 2)
     skips = noise2(rng, 90, 50, (v + 1.2) / 2.4, t)
+    # Clumps of hairs carry more than single ones; each hair gives out at
+    # its own point and skips here and there before it does.
+    vd = v + drift
+    clump = np.interp(vd, np.linspace(-1.2, 1.2, 2048), smooth_noise(rng, 16, 2048))
+    load = load + dry * (0.35 * clump + 0.25 * np.interp(vd, np.linspace(-1.2, 1.2, 4096),
+                                                        smooth_noise(rng, 90, 4096)))
+    gives_out = np.interp(vd, np.linspace(-1.2, 1.2, 4096), smooth_noise(rng, 130, 4096))
+    gaps = noise2(rng, 80, 36, (vd + 1.2) / 2.4, t)
     threshold = (-1.0 + 1.8 * run ** 2 + 0.15 * dry * streak_len
+                 + 0.6 * dry ** 1.5 * gives_out
+                 + 1.6 * dry ** 2 * np.clip(gaps - 0.2, 0.0, 1.0)
                  + thin * 1.1 * np.clip(skips - 0.2, 0.0, 1.0))
     paint = antialiased(load - threshold)
     # A couple of thin dry lines that run through most of the stroke.
@@ -336,6 +349,20 @@ def brush_stroke(canvas, p0, p1, seed, press=1.0, alpha=None, bow=8.0):
     shade = shade + (255.0 - shade) * shine[..., None]
     a = (cov * opacity)[..., None]
     region = canvas[by0:by1, bx0:bx1]
+    if alpha is not None:
+        # Over an earlier stroke the paint is two coats, a deeper red, and
+        # this stroke's edge stands on the coat beneath: a thin shadow along
+        # its lower right and a wet ridge along its lit side.
+        under = alpha[by0:by1, bx0:bx1]
+        shade = shade * (1.0 - 0.16 * under)[..., None]
+        cast = np.zeros_like(cov)
+        for k, w in ((S, 0.3), (2 * S, 0.4), (3 * S, 0.3)):
+            cast[k:, k:] += w * cov[:-k, :-k]
+        region *= (1.0 - 0.5 * np.clip(cast - cov, 0.0, 1.0) * under)[..., None]
+        lit = np.zeros_like(cov)
+        lit[S:, S:] = cov[:-S, :-S]
+        ridge = np.clip(cov - lit, 0.0, 1.0) * under
+        shade = shade + (255.0 - shade) * (0.25 * ridge)[..., None]
     region *= 1.0 - a
     region += a * shade
     if alpha is not None:
