@@ -378,14 +378,26 @@ def paint_blob(canvas, alpha, field):
     alpha += cov * (1.0 - alpha)
 
 
+# Drips: column (px), length (px), width (px), how much paint pools at the
+# foot (0 = it runs out to a point).
+DRIPS = ((528, 46, 7.0, 0.5), (586, 15, 4.5, 0.0), (762, 58, 6.5, 0.9), (812, 24, 5.0, 0.2),
+         (470, 11, 5.0, 0.0), (880, 31, 5.5, 0.6), (741, 8, 3.5, 0.0), (545, 21, 3.0, 0.3))
+# Where the brush landed and the strokes' ends, for the spatter: the landing
+# point (px) and the stroke's direction.
+LANDINGS = (((200, 88), (1208, 636)), ((1206, 90), (198, 642)))
+
+
 def drips_and_spatter(canvas, alpha, seed=1492):
-    """Paint that ran: from the lower edge of the strokes, where they cross
-    the plate and beyond it, drips hang down, narrowing and ending in a
-    bead; spatter around where the brush first hit the picture."""
+    """Paint that ran and flew: from the lower edge of the strokes, where
+    they cross the plate and beyond it, drips hang down, each its own
+    length, wandering a little, narrowing to a point or gathering at the
+    foot into an uneven sag; spatter is flung ahead of where the brush hit
+    the picture and shed along both strokes, the drops stretched the way
+    they flew, with a few specks past them."""
     rng = np.random.default_rng(seed)
     yy, xx = np.mgrid[0:H * S, 0:W * S].astype(np.float64) + 0.5
-    for x, length, width in ((528, 34, 7.0), (586, 18, 5.5), (762, 40, 7.5), (812, 22, 6.0),
-                             (470, 16, 6.0), (880, 26, 6.5)):
+    X, Y = xx / S, yy / S
+    for x, length, width, pool in DRIPS:
         col = alpha[:, x * S]
         painted = np.nonzero(col > 0.6)[0]
         painted = painted[painted < 600 * S]
@@ -395,21 +407,61 @@ def drips_and_spatter(canvas, alpha, seed=1492):
         top = painted[np.nonzero(np.diff(painted) > 1)[0][-1] + 1] if np.any(np.diff(painted) > 1) else painted[0]
         y0 = painted[painted >= top].max() / S - 2.0
         y1 = y0 + length
-        t = np.clip((yy / S - y0) / (y1 - y0), 0.0, 1.0)
-        wob = 1.2 * np.sin(yy / S * 0.11 + x)
-        half = width * (1.0 - 0.35 * t) / 2.0
-        body = np.where((yy / S >= y0) & (yy / S <= y1), half - np.abs(xx / S - x - wob), -1e3)
-        bead = width * 0.75 - np.hypot(xx / S - x - wob, yy / S - y1)
-        paint_blob(canvas, alpha, np.maximum(body, bead) * S)
-    for cx, cy in ((214, 96), (1190, 98)):
-        for _ in range(10):
-            ang = rng.uniform(0, 2 * np.pi)
-            dist = rng.uniform(36, 70)
-            px, py = cx + np.cos(ang) * dist, cy + np.sin(ang) * dist * 0.7
-            if py < 56 or not 160 < px < 1175:
-                continue
-            r = rng.uniform(1.5, 3.4)
-            paint_blob(canvas, alpha, (r - np.hypot(xx / S - px, yy / S - py)) * S)
+        # Only the drip's own box.
+        bx0, bx1 = int((x - 3 * width) * S), int((x + 3 * width) * S)
+        by0, by1 = int((y0 - 2) * S), int((y1 + 3 * width) * S)
+        sx, sy = X[by0:by1, bx0:bx1], Y[by0:by1, bx0:bx1]
+        t = np.clip((sy - y0) / (y1 - y0), 0.0, 1.0)
+        centre = x + sample(smooth_noise(rng, 3, 256), t) * width * 0.35 * t
+        # It narrows as it runs, unevenly, and where paint gathers at the
+        # foot it swells into a sag longer than it is wide, heavier on one
+        # side.
+        half = width / 2.0 * (1.0 - 0.7 * t ** 0.8) * (1.0 + 0.2 * sample(smooth_noise(rng, 6, 256), t))
+        lean = rng.uniform(-0.4, 0.4) * width
+        sag = pool * width * 0.45 * np.exp(-((t - 0.86) / 0.1) ** 2)
+        half = half + sag * (1.0 + np.clip((sx - centre) * np.sign(lean) / width, -0.5, 0.5))
+        tip = np.clip((1.0 - t) / 0.12, 0.0, 1.0) ** (0.5 if pool > 0 else 1.0)
+        body = np.where(sy >= y0, half * tip - np.abs(sx - centre - lean * t ** 3), -1e3)
+        body = np.where(sy <= y1, body, -1e3)
+        paint_blob(canvas[by0:by1, bx0:bx1], alpha[by0:by1, bx0:bx1], body * S)
+
+    def drop(px, py, r, ang, stretch):
+        """One drop of spatter, stretched along the way it flew, its tail
+        thinning behind it."""
+        if not (45 < py < 690 and 150 < px < 1255):
+            return
+        ext = int(r * (stretch + 2) + 3)
+        bx0, bx1 = int((px - ext) * S), int((px + ext) * S)
+        by0, by1 = int((py - ext) * S), int((py + ext) * S)
+        dx, dy = X[by0:by1, bx0:bx1] - px, Y[by0:by1, bx0:bx1] - py
+        c, s_ = np.cos(ang), np.sin(ang)
+        along, across = dx * c + dy * s_, -dx * s_ + dy * c
+        # behind the head (along < 0) the drop thins into its tail
+        stretch_here = np.where(along < 0, stretch, 1.0)
+        field = r * (1.0 - np.clip(-along / (r * stretch + 1e-6), 0.0, 1.0) * 0.7) \
+            - np.hypot(along / stretch_here, across)
+        paint_blob(canvas[by0:by1, bx0:bx1], alpha[by0:by1, bx0:bx1], field * S)
+
+    for (lx, ly), (ex, ey) in LANDINGS:
+        heading = np.arctan2(ey - ly, ex - lx)
+        # Flung ahead and to the sides of where the brush hit: many small
+        # drops, a few big ones, stretched radially.
+        for _ in range(34):
+            ang = heading + rng.choice((-1.0, 1.0)) * rng.uniform(0.45, 2.7)
+            dist = 38.0 + rng.gamma(2.0, 20.0)
+            r = 0.7 + rng.gamma(1.5, 0.7)
+            drop(lx + np.cos(ang) * dist, ly + np.sin(ang) * dist, min(r, 3.6), ang,
+                 1.0 + min(dist / 25.0, 3.5) * rng.uniform(0.4, 1.0))
+        # Shed along the stroke while the brush was loaded: drops off both
+        # sides, fewer further along.
+        n = np.array([-(ey - ly), ex - lx]) / np.hypot(ex - lx, ey - ly)
+        for _ in range(40):
+            t = rng.beta(1.3, 2.6) * 0.8
+            off = rng.choice((-1.0, 1.0)) * (30.0 + rng.gamma(2.0, 9.0))
+            px = lx + (ex - lx) * t + n[0] * off
+            py = ly + (ey - ly) * t + n[1] * off
+            r = 0.6 + rng.gamma(1.3, 0.55)
+            drop(px, py, min(r, 2.8), heading + rng.normal(0.0, 0.25), 1.0 + rng.uniform(0.0, 1.5))
 
 
 def paint_shadow(canvas, alpha):
