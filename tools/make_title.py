@@ -464,22 +464,49 @@ def drips_and_spatter(canvas, alpha, seed=1492):
             drop(px, py, min(r, 2.8), heading + rng.normal(0.0, 0.25), 1.0 + rng.uniform(0.0, 1.5))
 
 
-def paint_shadow(canvas, alpha):
-    """The paint stands on the enamel: a soft shadow 4 px to the lower right
-    of it, on the plate only."""
+def box_blur(a, n):
+    """Mean over an n x n box (n odd), the edges padded with their own
+    values."""
+    r = n // 2
+    for axis in (0, 1):
+        p = np.pad(a, [(r + 1, r) if k == axis else (0, 0) for k in (0, 1)], mode="edge")
+        c = np.cumsum(p, axis=axis)
+        a = (np.take(c, range(n, c.shape[axis]), axis=axis)
+             - np.take(c, range(0, c.shape[axis] - n), axis=axis)) / n
+    return a
+
+
+def paint_on_sign(canvas, alpha):
+    """The paint lies on the sign and the sign stands off the wall. On the
+    enamel the paint casts a soft shadow to the lower right. Where a stroke
+    runs over the sign's edge it follows the step: lit along the top and
+    left edges, in shade along the bottom and right ones, and darker just
+    past them, where the sign shades the wall."""
     x0, y0, x1, y1 = (v * S for v in PLATE)
     x1 += S
     y1 += S
+    sign = np.zeros(alpha.shape)
+    sign[y0:y1, x0:x1] = 1.0
+    k = 5
+    h = box_blur(sign, k)
+    gy, gx = np.gradient(h)
+    facing = np.clip((gx + gy) * k / np.sqrt(2.0), -1.0, 1.0)  # + faces the light (upper left)
+    canvas *= (1.0 - 0.5 * np.clip(-facing, 0.0, 1.0) * alpha)[..., None]
+    canvas += (255.0 - canvas) * (0.4 * np.clip(facing, 0.0, 1.0) * alpha)[..., None]
+    off = 3 * S
+    wall = np.zeros_like(sign)
+    wall[off:, off:] = sign[:-off, :-off]
+    wall = box_blur(wall, 4 * S + 1) * (1.0 - sign)
+    canvas *= (1.0 - 0.45 * wall * alpha)[..., None]
+    # the paint's own shadow on the enamel
     a = alpha[y0:y1, x0:x1]
     sh = np.zeros_like(a)
-    dy, dx = 4 * S, 4 * S
-    sh[dy:, dx:] = a[:-dy, :-dx]
-    k = np.ones(9) / 9.0
-    sh = np.apply_along_axis(lambda r: np.convolve(r, k, "same"), 1, sh)
-    sh = np.apply_along_axis(lambda c: np.convolve(c, k, "same"), 0, sh)
+    off = 5 * S
+    sh[off:, off:] = a[:-off, :-off]
+    sh = box_blur(box_blur(sh, 5 * S + 1), 5 * S + 1)
     sh[:S], sh[-S:], sh[:, :S], sh[:, -S:] = 0, 0, 0, 0  # the plate's edge stays white
     region = canvas[y0:y1, x0:x1]
-    region *= (1.0 - 0.42 * sh * (1.0 - a))[..., None]
+    region *= (1.0 - 0.5 * sh * (1.0 - a))[..., None]
 
 
 def render():
@@ -492,7 +519,7 @@ def render():
     brush_stroke(canvas, (200, 88), (1208, 636), seed=1977, press=1.0, alpha=alpha, bow=8.0)
     brush_stroke(canvas, (1206, 90), (198, 642), seed=2024, press=0.92, alpha=alpha, bow=18.0)
     drips_and_spatter(canvas, alpha)
-    paint_shadow(canvas, alpha)
+    paint_on_sign(canvas, alpha)
     small = canvas.reshape(H, S, W, S, 3).mean(axis=(1, 3))
     return np.clip(np.rint(small), 0, 255).astype(np.uint8)
 
