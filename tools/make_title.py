@@ -33,9 +33,16 @@ FRAME = (6.0, 16.0)  # the enamel border band, from/to this far inside the edge 
 BAND = np.array([40.0, 58.0, 92.0])  # its navy enamel (R, G, B)
 RUST = np.array([112.0, 62.0, 38.0])  # iron where the enamel chipped
 IRON = np.array([46.0, 42.0, 44.0])
-# Chips knocked out of the enamel near its edges: centre (px), radius, seed.
-CHIPS = ((560, 253, 6.5, 1), (466, 430, 8.0, 2), (835, 318, 5.0, 3), (700, 466, 6.0, 4),
-         (452, 292, 4.5, 5), (792, 467, 4.0, 6), (619, 464, 3.5, 7))
+# Chips knocked out of the enamel where signs wear: round the screws, at
+# the corners and along the edges, those on an edge drawn out along it.
+# Centre (px), size (px), stretch along x and y, seed.
+CHIPS = ((453, 262, 7.5, 1.0, 1.0, 1), (825, 257, 6.0, 1.0, 1.0, 2), (453, 457, 8.5, 1.0, 1.0, 3),
+         (829, 462, 6.0, 1.0, 1.0, 4), (443, 470, 6.0, 1.2, 1.0, 5), (837, 250, 5.0, 1.0, 1.2, 6),
+         (612, 251, 7.0, 1.7, 1.0, 7), (703, 250, 5.0, 1.5, 1.0, 8), (771, 251, 4.0, 1.2, 1.0, 9),
+         (585, 469, 6.5, 1.6, 1.0, 10), (700, 470, 8.0, 1.8, 1.0, 11), (758, 469, 4.0, 1.3, 1.0, 12),
+         (442, 300, 6.0, 1.0, 1.6, 13), (442, 402, 8.0, 1.0, 1.8, 14), (443, 430, 3.5, 1.0, 1.0, 15),
+         (838, 330, 7.0, 1.0, 1.7, 16), (837, 383, 4.0, 1.0, 1.2, 17))
+GROUND = np.array([58.0, 60.0, 70.0])  # the dark ground coat under the white enamel
 
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
@@ -147,6 +154,38 @@ def plate_finish(pw, ph, seed=4711):
     roll = np.sin(np.clip((inner - 1.0) / (f0 - 1.0), 0, 1) * np.pi)
     lip_shade = np.where(upper_left, 0.0, 70.0 * roll) * np.where(bottom <= right, 1.0, 0.75)
     plate -= (lip * lip_shade)[..., None]
+    # Chips: flakes broken out of the enamel, angular as glass breaks,
+    # down through the dark ground coat (a rim of it shows) to the iron,
+    # rusted where it has lain open longest; the broken edge lit on the
+    # side facing the light and shaded on the other, and a rust stain run
+    # down the enamel under it.
+    for cx, cy, rad, sx, sy, s in CHIPS:
+        cr = np.random.default_rng(seed + s)
+        dx, dy = (left - (cx - 440)) / sx, (top - (cy - 248)) / sy
+        r = np.hypot(dx, dy)
+        ang = np.mod(np.arctan2(dy, dx), 2 * np.pi)
+        n = int(cr.integers(5, 9))
+        corners = np.sort(np.mod(np.arange(n) * 2 * np.pi / n + cr.uniform(-0.35, 0.35, n), 2 * np.pi))
+        radii = rad * cr.uniform(0.5, 1.15, n)
+        bound = np.interp(ang, np.concatenate([corners - 2 * np.pi, corners, corners + 2 * np.pi]),
+                          np.tile(radii, 3))
+        bound = bound * (1.0 + 0.05 * np.cos(13 * ang + cr.uniform(0, 6.3)))
+        d = bound - r
+        keep = np.clip(inner - 1.0, 0, 1)
+        hole = np.clip(d * S + 0.5, 0, 1) * keep
+        core = np.clip((d - 1.2) * S + 0.5, 0, 1) * keep
+        rust = np.clip(0.55 + noise2(cr, 5, 5, u, v) + 0.4 * (d / rad), 0, 1)[..., None]
+        metal = IRON + (RUST - IRON) * rust
+        inside = GROUND * (1 - core[..., None]) + metal * core[..., None]
+        rim = np.clip(1.0 - np.abs(d + 0.7) / 0.7, 0, 1) * keep * (1 - hole)
+        facing = (dx + dy) / (r + 1e-6) / np.sqrt(2.0)  # + where the edge faces the light
+        plate *= (1.0 - 0.4 * rim * np.clip(-facing, 0, 1))[..., None]
+        plate += (rim * 60.0 * np.clip(facing, 0, 1))[..., None]
+        down = np.clip(dy / (3.0 * rad + 10.0), 0, 1)
+        stain = (np.exp(-((dx - 2.0 * noise2(cr, 3, 6, u, v)) / (0.45 * rad)) ** 2)
+                 * (dy > 0) * (1 - down) ** 1.5 * (1 - hole) * keep * 0.35)
+        plate = plate * (1 - stain[..., None]) + (RUST * 1.3) * stain[..., None]
+        plate = plate * (1 - hole[..., None]) + inside * hole[..., None]
     # Screws in the corners, on the band: domed heads with a slot, a
     # shadow to the lower right.
     c = (f0 + f1) / 2.0
@@ -160,19 +199,6 @@ def plate_finish(pw, ph, seed=4711):
         screw = (dome - 90.0 * slot)[..., None] * np.array([1.0, 0.98, 0.94])
         plate *= (1 - 0.45 * shadow)[..., None]
         plate = plate * (1 - head[..., None]) + screw * head[..., None]
-    # Chips: ragged holes in the enamel down to rusted iron, the enamel's
-    # broken edge lit on the far side and shaded on the near side.
-    for cx, cy, rad, s in CHIPS:
-        cr = np.random.default_rng(seed + s)
-        dx, dy = left - (cx - 440), top - (cy - 248)
-        ang = np.arctan2(dy, dx)
-        wob = sum(cr.uniform(0.1, 0.3) * np.cos(k * ang + cr.uniform(0, 6.3)) for k in (2, 3, 5))
-        d = rad * (1.0 + wob) - np.hypot(dx, dy)
-        hole = np.clip(d * S + 0.5, 0, 1) * (inner >= 2.5)
-        metal = IRON + (RUST - IRON) * np.clip(0.5 + noise2(cr, 6, 6, u, v), 0, 1)[..., None]
-        rim = np.clip(1.0 - np.abs(d - 0.8) / 0.8, 0, 1) * (inner >= 2.5) * (1 - hole)
-        plate *= (1.0 - 0.35 * rim * np.clip(-(dx + dy) / (np.hypot(dx, dy) + 1e-6), 0, 1))[..., None]
-        plate = plate * (1 - hole[..., None]) + metal * hole[..., None]
     plate = np.where((inner < 1.0)[..., None], 255.0, plate)  # the edge itself stays white
     return np.clip(plate, 0.0, 255.0)
 
