@@ -473,7 +473,7 @@ def drips_and_spatter(canvas, alpha, seed=1492):
         heading = np.arctan2(ey - ly, ex - lx)
         # Flung ahead and to the sides of where the brush hit: many small
         # drops, a few big ones, stretched radially.
-        for _ in range(34):
+        for _ in range(40):
             ang = heading + rng.choice((-1.0, 1.0)) * rng.uniform(0.45, 2.7)
             dist = 38.0 + rng.gamma(2.0, 20.0)
             r = 0.7 + rng.gamma(1.5, 0.7)
@@ -482,7 +482,7 @@ def drips_and_spatter(canvas, alpha, seed=1492):
         # Shed along the stroke while the brush was loaded: drops off both
         # sides, fewer further along.
         n = np.array([-(ey - ly), ex - lx]) / np.hypot(ex - lx, ey - ly)
-        for _ in range(40):
+        for _ in range(64):
             t = rng.beta(1.3, 2.6) * 0.8
             off = rng.choice((-1.0, 1.0)) * (30.0 + rng.gamma(2.0, 9.0))
             px = lx + (ex - lx) * t + n[0] * off
