@@ -380,12 +380,12 @@ def brush_stroke(canvas, p0, p1, seed, press=1.0, alpha=None, bow=8.0):
         # this stroke's edge stands on the coat beneath: a thin shadow along
         # its lower right and a wet ridge along its lit side.
         under = alpha[by0:by1, bx0:bx1]
-        shade = shade * (1.0 - 0.13 * under)[..., None]
+        shade[..., 0] *= 1.0 - 0.1 * under
         a = (cov * (opacity + (1.0 - opacity) * under))[..., None]  # paint hides paint
         cast = np.zeros_like(cov)
         for k, w in ((S, 0.3), (2 * S, 0.4), (3 * S, 0.3)):
             cast[k:, k:] += w * cov[:-k, :-k]
-        region *= (1.0 - 0.6 * np.clip(cast - cov, 0.0, 1.0) * under)[..., None]
+        region *= (1.0 - 0.3 * np.clip(cast - cov, 0.0, 1.0) * under)[..., None]
         lit = np.zeros_like(cov)
         lit[S:, S:] = cov[:-S, :-S]
         ridge = np.clip(cov - lit, 0.0, 1.0) * under
@@ -518,7 +518,7 @@ def paint_on_sign(canvas, alpha):
     h = box_blur(sign, k)
     gy, gx = np.gradient(h)
     facing = np.clip((gx + gy) * k / np.sqrt(2.0), -1.0, 1.0)  # + faces the light (upper left)
-    canvas *= (1.0 - 0.5 * np.clip(-facing, 0.0, 1.0) * alpha)[..., None]
+    canvas *= (1.0 - 0.5 * np.clip(-facing, 0.0, 1.0) * alpha * (1.0 - sign))[..., None]
     canvas += (255.0 - canvas) * (0.16 * np.clip(facing, 0.0, 1.0) ** 2 * alpha)[..., None]
     off = 3 * S
     wall = np.zeros_like(sign)
