@@ -114,6 +114,41 @@ def check_title():
         for x, y in ((x0, y0), (x1, y1)):
             win = red[max(0, y - 40):y + 41, max(0, x - 40):x + 41]
             check(win.any(), f"title: no paint near arm end ({x},{y})")
+    # The paint as paint on a sign. Spatter flies off both sides of each
+    # arm, round where the brush landed and along the stroke (past 50 px
+    # from the arm's line and clear of the other arm). Where the second coat
+    # crosses the first, the red is deeper. The paint casts a shadow on the
+    # enamel to its lower right. The enamel's chips and rust keep to where
+    # signs wear, along the edges.
+    yy, xx = np.mgrid[0:TITLE_H, 0:TITLE_W]
+    across = []
+    for (x0, y0), (x1, y1) in arms:
+        length = np.hypot(x1 - x0, y1 - y0)
+        ux, uy = (x1 - x0) / length, (y1 - y0) / length
+        across.append((((xx - x0) * ux + (yy - y0) * uy) / length, (xx - x0) * -uy + (yy - y0) * ux))
+    for k, (t, s) in enumerate(across):
+        clear = red & ~plate & (np.abs(across[1 - k][1]) > 60) & (np.abs(s) > 50) & (np.abs(s) < 150)
+        for lo, hi, where in ((-0.1, 0.15, "where the brush landed"), (0.15, 0.8, "along the stroke")):
+            for side in (-1, 1):
+                n = (clear & (t > lo) & (t < hi) & (s * side > 0)).sum()
+                check(n >= 8, f"title: only {n} px of spatter {where} on one side of arm {arms[k][0]}")
+    cross = np.median(r[354:371, 695:712])
+    print(f"title: the crossing's red {cross:.0f} against the paint's {np.median(r[red]):.0f}")
+    check(cross <= np.median(r[red]) - 15, "title: the crossing is no deeper than one coat")
+    near_paint = np.zeros_like(red)
+    near_paint[6:, 6:] = red[:-6, :-6]
+    lum = bgr.min(axis=2)
+    neutral = (np.abs(r - g) < 15) & (np.abs(g - b) < 15)
+    shaded = np.median(lum[field & near_paint & ~red & neutral])
+    bare = np.median(lum[field & neutral & (lum >= 200)])
+    print(f"title: enamel beside the paint {shaded:.0f}, bare {bare:.0f}")
+    check(shaded <= bare - 90, "title: the paint casts no clear shadow on the enamel")
+    inner = np.minimum.reduce([xx - 440, yy - 248, 839 - xx, 471 - yy])
+    rust = plate & (r > g + 20) & (g > b + 8) & (r < 190)
+    print(f"title: {rust.sum()} px of rust, {100 * (inner[rust] <= 20).mean():.0f} % of it by the edges")
+    check(rust.sum() >= 150 and (inner[rust] <= 20).mean() >= 0.95,
+          "title: the enamel's wear is not along its edges")
+
     ys, xs = np.nonzero(red)
     check(140 <= xs.min() <= 240 and 1170 <= xs.max() <= 1260
           and 40 <= ys.min() <= 120 and 600 <= ys.max() <= 700,

@@ -33,9 +33,16 @@ FRAME = (6.0, 16.0)  # the enamel border band, from/to this far inside the edge 
 BAND = np.array([40.0, 58.0, 92.0])  # its navy enamel (R, G, B)
 RUST = np.array([112.0, 62.0, 38.0])  # iron where the enamel chipped
 IRON = np.array([46.0, 42.0, 44.0])
-# Chips knocked out of the enamel near its edges: centre (px), radius, seed.
-CHIPS = ((560, 253, 6.5, 1), (466, 430, 8.0, 2), (835, 318, 5.0, 3), (700, 466, 6.0, 4),
-         (452, 292, 4.5, 5), (792, 467, 4.0, 6), (619, 464, 3.5, 7))
+# Chips knocked out of the enamel where signs wear: round the screws, at
+# the corners and along the edges, those on an edge drawn out along it.
+# Centre (px), size (px), stretch along x and y, seed.
+CHIPS = ((453, 262, 7.5, 1.0, 1.0, 1), (825, 257, 6.0, 1.0, 1.0, 2), (453, 457, 8.5, 1.0, 1.0, 3),
+         (829, 462, 6.0, 1.0, 1.0, 4), (443, 470, 6.0, 1.2, 1.0, 5), (837, 250, 5.0, 1.0, 1.2, 6),
+         (612, 251, 7.0, 1.7, 1.0, 7), (703, 250, 5.0, 1.5, 1.0, 8), (771, 251, 4.0, 1.2, 1.0, 9),
+         (585, 469, 6.5, 1.6, 1.0, 10), (700, 470, 8.0, 1.8, 1.0, 11), (758, 469, 4.0, 1.3, 1.0, 12),
+         (442, 300, 6.0, 1.0, 1.6, 13), (442, 402, 8.0, 1.0, 1.8, 14), (443, 430, 3.5, 1.0, 1.0, 15),
+         (838, 330, 7.0, 1.0, 1.7, 16), (837, 383, 4.0, 1.0, 1.2, 17))
+GROUND = np.array([58.0, 60.0, 70.0])  # the dark ground coat under the white enamel
 
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
@@ -147,6 +154,38 @@ def plate_finish(pw, ph, seed=4711):
     roll = np.sin(np.clip((inner - 1.0) / (f0 - 1.0), 0, 1) * np.pi)
     lip_shade = np.where(upper_left, 0.0, 70.0 * roll) * np.where(bottom <= right, 1.0, 0.75)
     plate -= (lip * lip_shade)[..., None]
+    # Chips: flakes broken out of the enamel, angular as glass breaks,
+    # down through the dark ground coat (a rim of it shows) to the iron,
+    # rusted where it has lain open longest; the broken edge lit on the
+    # side facing the light and shaded on the other, and a rust stain run
+    # down the enamel under it.
+    for cx, cy, rad, sx, sy, s in CHIPS:
+        cr = np.random.default_rng(seed + s)
+        dx, dy = (left - (cx - 440)) / sx, (top - (cy - 248)) / sy
+        r = np.hypot(dx, dy)
+        ang = np.mod(np.arctan2(dy, dx), 2 * np.pi)
+        n = int(cr.integers(5, 9))
+        corners = np.sort(np.mod(np.arange(n) * 2 * np.pi / n + cr.uniform(-0.35, 0.35, n), 2 * np.pi))
+        radii = rad * cr.uniform(0.5, 1.15, n)
+        bound = np.interp(ang, np.concatenate([corners - 2 * np.pi, corners, corners + 2 * np.pi]),
+                          np.tile(radii, 3))
+        bound = bound * (1.0 + 0.05 * np.cos(13 * ang + cr.uniform(0, 6.3)))
+        d = bound - r
+        keep = np.clip(inner - 1.0, 0, 1)
+        hole = np.clip(d * S + 0.5, 0, 1) * keep
+        core = np.clip((d - 1.2) * S + 0.5, 0, 1) * keep
+        rust = np.clip(0.55 + noise2(cr, 5, 5, u, v) + 0.4 * (d / rad), 0, 1)[..., None]
+        metal = IRON + (RUST - IRON) * rust
+        inside = GROUND * (1 - core[..., None]) + metal * core[..., None]
+        rim = np.clip(1.0 - np.abs(d + 0.7) / 0.7, 0, 1) * keep * (1 - hole)
+        facing = (dx + dy) / (r + 1e-6) / np.sqrt(2.0)  # + where the edge faces the light
+        plate *= (1.0 - 0.4 * rim * np.clip(-facing, 0, 1))[..., None]
+        plate += (rim * 60.0 * np.clip(facing, 0, 1))[..., None]
+        down = np.clip(dy / (3.0 * rad + 10.0), 0, 1)
+        stain = (np.exp(-((dx - 2.0 * noise2(cr, 3, 6, u, v)) / (0.45 * rad)) ** 2)
+                 * (dy > 0) * (1 - down) ** 1.5 * (1 - hole) * keep * 0.35)
+        plate = plate * (1 - stain[..., None]) + (RUST * 1.3) * stain[..., None]
+        plate = plate * (1 - hole[..., None]) + inside * hole[..., None]
     # Screws in the corners, on the band: domed heads with a slot, a
     # shadow to the lower right.
     c = (f0 + f1) / 2.0
@@ -160,19 +199,6 @@ def plate_finish(pw, ph, seed=4711):
         screw = (dome - 90.0 * slot)[..., None] * np.array([1.0, 0.98, 0.94])
         plate *= (1 - 0.45 * shadow)[..., None]
         plate = plate * (1 - head[..., None]) + screw * head[..., None]
-    # Chips: ragged holes in the enamel down to rusted iron, the enamel's
-    # broken edge lit on the far side and shaded on the near side.
-    for cx, cy, rad, s in CHIPS:
-        cr = np.random.default_rng(seed + s)
-        dx, dy = left - (cx - 440), top - (cy - 248)
-        ang = np.arctan2(dy, dx)
-        wob = sum(cr.uniform(0.1, 0.3) * np.cos(k * ang + cr.uniform(0, 6.3)) for k in (2, 3, 5))
-        d = rad * (1.0 + wob) - np.hypot(dx, dy)
-        hole = np.clip(d * S + 0.5, 0, 1) * (inner >= 2.5)
-        metal = IRON + (RUST - IRON) * np.clip(0.5 + noise2(cr, 6, 6, u, v), 0, 1)[..., None]
-        rim = np.clip(1.0 - np.abs(d - 0.8) / 0.8, 0, 1) * (inner >= 2.5) * (1 - hole)
-        plate *= (1.0 - 0.35 * rim * np.clip(-(dx + dy) / (np.hypot(dx, dy) + 1e-6), 0, 1))[..., None]
-        plate = plate * (1 - hole[..., None]) + metal * hole[..., None]
     plate = np.where((inner < 1.0)[..., None], 255.0, plate)  # the edge itself stays white
     return np.clip(plate, 0.0, 255.0)
 
@@ -289,6 +315,9 @@ def brush_stroke(canvas, p0, p1, seed, press=1.0, alpha=None, bow=8.0):
     v = np.clip(sc / np.maximum(hw, 1.0), -1.2, 1.2)
     bristles = smooth_noise(rng, 40, 2048)
     drift = 0.01 * sample(smooth_noise(rng, 20, samples), t)
+    # Running dry, the hairs splay and wander: each track drifts sideways
+    # on its own.
+    drift = drift + noise2(rng, 7, 9, (v + 1.2) / 2.4, t) * 0.5 * dry ** 0.8
     b = np.interp(v + drift, np.linspace(-1.2, 1.2, len(bristles)), bristles)
     hairs = np.interp(v + drift, np.linspace(-1.2, 1.2, 4096), smooth_noise(rng, 260, 4096))
     load = b + 0.35 * hairs * sample(smooth_noise(rng, 60, samples), t)
@@ -302,7 +331,17 @@ def brush_stroke(canvas, p0, p1, seed, press=1.0, alpha=None, bow=8.0):
     run = np.maximum((t - 0.55) / 0.45, 0.0)  # like `dry`, but goes on past the end
     thin = np.exp(-((t - 0.5) / 0.15) ** 2)
     skips = noise2(rng, 90, 50, (v + 1.2) / 2.4, t)
+    # Clumps of hairs carry more than single ones; each hair gives out at
+    # its own point and skips here and there before it does.
+    vd = v + drift
+    clump = np.interp(vd, np.linspace(-1.2, 1.2, 2048), smooth_noise(rng, 16, 2048))
+    load = load + dry * (0.35 * clump + 0.25 * np.interp(vd, np.linspace(-1.2, 1.2, 4096),
+                                                        smooth_noise(rng, 90, 4096)))
+    gives_out = np.interp(vd, np.linspace(-1.2, 1.2, 4096), smooth_noise(rng, 130, 4096))
+    gaps = noise2(rng, 80, 36, (vd + 1.2) / 2.4, t)
     threshold = (-1.0 + 1.8 * run ** 2 + 0.15 * dry * streak_len
+                 + 0.6 * dry ** 1.5 * gives_out
+                 + 1.6 * dry ** 2 * np.clip(gaps - 0.2, 0.0, 1.0)
                  + thin * 1.1 * np.clip(skips - 0.2, 0.0, 1.0))
     paint = antialiased(load - threshold)
     # A couple of thin dry lines that run through most of the stroke.
@@ -336,6 +375,21 @@ def brush_stroke(canvas, p0, p1, seed, press=1.0, alpha=None, bow=8.0):
     shade = shade + (255.0 - shade) * shine[..., None]
     a = (cov * opacity)[..., None]
     region = canvas[by0:by1, bx0:bx1]
+    if alpha is not None:
+        # Over an earlier stroke the paint is two coats, a deeper red, and
+        # this stroke's edge stands on the coat beneath: a thin shadow along
+        # its lower right and a wet ridge along its lit side.
+        under = alpha[by0:by1, bx0:bx1]
+        shade[..., 0] *= 1.0 - 0.1 * under
+        a = (cov * (opacity + (1.0 - opacity) * under))[..., None]  # paint hides paint
+        cast = np.zeros_like(cov)
+        for k, w in ((S, 0.3), (2 * S, 0.4), (3 * S, 0.3)):
+            cast[k:, k:] += w * cov[:-k, :-k]
+        region *= (1.0 - 0.3 * np.clip(cast - cov, 0.0, 1.0) * under)[..., None]
+        lit = np.zeros_like(cov)
+        lit[S:, S:] = cov[:-S, :-S]
+        ridge = np.clip(cov - lit, 0.0, 1.0) * under
+        shade = shade + (255.0 - shade) * (0.25 * ridge)[..., None]
     region *= 1.0 - a
     region += a * shade
     if alpha is not None:
@@ -351,14 +405,26 @@ def paint_blob(canvas, alpha, field):
     alpha += cov * (1.0 - alpha)
 
 
+# Drips: column (px), length (px), width (px), how much paint pools at the
+# foot (0 = it runs out to a point).
+DRIPS = ((528, 46, 7.0, 0.5), (586, 15, 4.5, 0.0), (762, 58, 6.5, 0.9), (812, 24, 5.0, 0.2),
+         (470, 11, 5.0, 0.0), (880, 31, 5.5, 0.6), (741, 8, 3.5, 0.0), (545, 21, 3.0, 0.3))
+# Where the brush landed and the strokes' ends, for the spatter: the landing
+# point (px) and the stroke's direction.
+LANDINGS = (((200, 88), (1208, 636)), ((1206, 90), (198, 642)))
+
+
 def drips_and_spatter(canvas, alpha, seed=1492):
-    """Paint that ran: from the lower edge of the strokes, where they cross
-    the plate and beyond it, drips hang down, narrowing and ending in a
-    bead; spatter around where the brush first hit the picture."""
+    """Paint that ran and flew: from the lower edge of the strokes, where
+    they cross the plate and beyond it, drips hang down, each its own
+    length, wandering a little, narrowing to a point or gathering at the
+    foot into an uneven sag; spatter is flung ahead of where the brush hit
+    the picture and shed along both strokes, the drops stretched the way
+    they flew, with a few specks past them."""
     rng = np.random.default_rng(seed)
     yy, xx = np.mgrid[0:H * S, 0:W * S].astype(np.float64) + 0.5
-    for x, length, width in ((528, 34, 7.0), (586, 18, 5.5), (762, 40, 7.5), (812, 22, 6.0),
-                             (470, 16, 6.0), (880, 26, 6.5)):
+    X, Y = xx / S, yy / S
+    for x, length, width, pool in DRIPS:
         col = alpha[:, x * S]
         painted = np.nonzero(col > 0.6)[0]
         painted = painted[painted < 600 * S]
@@ -368,39 +434,106 @@ def drips_and_spatter(canvas, alpha, seed=1492):
         top = painted[np.nonzero(np.diff(painted) > 1)[0][-1] + 1] if np.any(np.diff(painted) > 1) else painted[0]
         y0 = painted[painted >= top].max() / S - 2.0
         y1 = y0 + length
-        t = np.clip((yy / S - y0) / (y1 - y0), 0.0, 1.0)
-        wob = 1.2 * np.sin(yy / S * 0.11 + x)
-        half = width * (1.0 - 0.35 * t) / 2.0
-        body = np.where((yy / S >= y0) & (yy / S <= y1), half - np.abs(xx / S - x - wob), -1e3)
-        bead = width * 0.75 - np.hypot(xx / S - x - wob, yy / S - y1)
-        paint_blob(canvas, alpha, np.maximum(body, bead) * S)
-    for cx, cy in ((214, 96), (1190, 98)):
-        for _ in range(10):
-            ang = rng.uniform(0, 2 * np.pi)
-            dist = rng.uniform(36, 70)
-            px, py = cx + np.cos(ang) * dist, cy + np.sin(ang) * dist * 0.7
-            if py < 56 or not 160 < px < 1175:
-                continue
-            r = rng.uniform(1.5, 3.4)
-            paint_blob(canvas, alpha, (r - np.hypot(xx / S - px, yy / S - py)) * S)
+        # Only the drip's own box.
+        bx0, bx1 = int((x - 3 * width) * S), int((x + 3 * width) * S)
+        by0, by1 = int((y0 - 2) * S), int((y1 + 3 * width) * S)
+        sx, sy = X[by0:by1, bx0:bx1], Y[by0:by1, bx0:bx1]
+        t = np.clip((sy - y0) / (y1 - y0), 0.0, 1.0)
+        centre = x + sample(smooth_noise(rng, 3, 256), t) * width * 0.35 * t
+        # It narrows as it runs, unevenly, and where paint gathers at the
+        # foot it swells into a sag longer than it is wide, heavier on one
+        # side.
+        half = width / 2.0 * (1.0 - 0.7 * t ** 0.8) * (1.0 + 0.2 * sample(smooth_noise(rng, 6, 256), t))
+        lean = rng.uniform(-0.4, 0.4) * width
+        sag = pool * width * 0.45 * np.exp(-((t - 0.86) / 0.1) ** 2)
+        half = half + sag * (1.0 + np.clip((sx - centre) * np.sign(lean) / width, -0.5, 0.5))
+        tip = np.clip((1.0 - t) / 0.12, 0.0, 1.0) ** (0.5 if pool > 0 else 1.0)
+        body = np.where(sy >= y0, half * tip - np.abs(sx - centre - lean * t ** 3), -1e3)
+        body = np.where(sy <= y1, body, -1e3)
+        paint_blob(canvas[by0:by1, bx0:bx1], alpha[by0:by1, bx0:bx1], body * S)
+
+    def drop(px, py, r, ang, stretch):
+        """One drop of spatter, stretched along the way it flew, its tail
+        thinning behind it."""
+        if not (45 < py < 690 and 150 < px < 1255):
+            return
+        ext = int(r * (stretch + 2) + 3)
+        bx0, bx1 = int((px - ext) * S), int((px + ext) * S)
+        by0, by1 = int((py - ext) * S), int((py + ext) * S)
+        dx, dy = X[by0:by1, bx0:bx1] - px, Y[by0:by1, bx0:bx1] - py
+        c, s_ = np.cos(ang), np.sin(ang)
+        along, across = dx * c + dy * s_, -dx * s_ + dy * c
+        # behind the head (along < 0) the drop thins into its tail
+        stretch_here = np.where(along < 0, stretch, 1.0)
+        field = r * (1.0 - np.clip(-along / (r * stretch + 1e-6), 0.0, 1.0) * 0.7) \
+            - np.hypot(along / stretch_here, across)
+        paint_blob(canvas[by0:by1, bx0:bx1], alpha[by0:by1, bx0:bx1], field * S)
+
+    for (lx, ly), (ex, ey) in LANDINGS:
+        heading = np.arctan2(ey - ly, ex - lx)
+        # Flung ahead and to the sides of where the brush hit: many small
+        # drops, a few big ones, stretched radially.
+        for _ in range(40):
+            ang = heading + rng.choice((-1.0, 1.0)) * rng.uniform(0.45, 2.7)
+            dist = 38.0 + rng.gamma(2.0, 20.0)
+            r = 0.7 + rng.gamma(1.5, 0.7)
+            drop(lx + np.cos(ang) * dist, ly + np.sin(ang) * dist, min(r, 3.6), ang,
+                 1.0 + min(dist / 25.0, 3.5) * rng.uniform(0.4, 1.0))
+        # Shed along the stroke while the brush was loaded: drops off both
+        # sides, fewer further along.
+        n = np.array([-(ey - ly), ex - lx]) / np.hypot(ex - lx, ey - ly)
+        for _ in range(64):
+            t = rng.beta(1.3, 2.6) * 0.8
+            off = rng.choice((-1.0, 1.0)) * (30.0 + rng.gamma(2.0, 9.0))
+            px = lx + (ex - lx) * t + n[0] * off
+            py = ly + (ey - ly) * t + n[1] * off
+            r = 0.6 + rng.gamma(1.3, 0.55)
+            drop(px, py, min(r, 2.8), heading + rng.normal(0.0, 0.25), 1.0 + rng.uniform(0.0, 1.5))
 
 
-def paint_shadow(canvas, alpha):
-    """The paint stands on the enamel: a soft shadow 4 px to the lower right
-    of it, on the plate only."""
+def box_blur(a, n):
+    """Mean over an n x n box (n odd), the edges padded with their own
+    values."""
+    r = n // 2
+    for axis in (0, 1):
+        p = np.pad(a, [(r + 1, r) if k == axis else (0, 0) for k in (0, 1)], mode="edge")
+        c = np.cumsum(p, axis=axis)
+        a = (np.take(c, range(n, c.shape[axis]), axis=axis)
+             - np.take(c, range(0, c.shape[axis] - n), axis=axis)) / n
+    return a
+
+
+def paint_on_sign(canvas, alpha):
+    """The paint lies on the sign and the sign stands off the wall. On the
+    enamel the paint casts a soft shadow to the lower right. Where a stroke
+    runs over the sign's edge it follows the step: lit along the top and
+    left edges, in shade along the bottom and right ones, and darker just
+    past them, where the sign shades the wall."""
     x0, y0, x1, y1 = (v * S for v in PLATE)
     x1 += S
     y1 += S
+    sign = np.zeros(alpha.shape)
+    sign[y0:y1, x0:x1] = 1.0
+    k = 5
+    h = box_blur(sign, k)
+    gy, gx = np.gradient(h)
+    facing = np.clip((gx + gy) * k / np.sqrt(2.0), -1.0, 1.0)  # + faces the light (upper left)
+    canvas *= (1.0 - 0.5 * np.clip(-facing, 0.0, 1.0) * alpha * (1.0 - sign))[..., None]
+    canvas += (255.0 - canvas) * (0.16 * np.clip(facing, 0.0, 1.0) ** 2 * alpha)[..., None]
+    off = 3 * S
+    wall = np.zeros_like(sign)
+    wall[off:, off:] = sign[:-off, :-off]
+    wall = box_blur(wall, 4 * S + 1) * (1.0 - sign)
+    canvas *= (1.0 - 0.45 * wall * alpha)[..., None]
+    # the paint's own shadow on the enamel
     a = alpha[y0:y1, x0:x1]
     sh = np.zeros_like(a)
-    dy, dx = 4 * S, 4 * S
-    sh[dy:, dx:] = a[:-dy, :-dx]
-    k = np.ones(9) / 9.0
-    sh = np.apply_along_axis(lambda r: np.convolve(r, k, "same"), 1, sh)
-    sh = np.apply_along_axis(lambda c: np.convolve(c, k, "same"), 0, sh)
+    off = 5 * S
+    sh[off:, off:] = a[:-off, :-off]
+    sh = box_blur(box_blur(sh, 5 * S + 1), 5 * S + 1)
     sh[:S], sh[-S:], sh[:, :S], sh[:, -S:] = 0, 0, 0, 0  # the plate's edge stays white
     region = canvas[y0:y1, x0:x1]
-    region *= (1.0 - 0.42 * sh * (1.0 - a))[..., None]
+    region *= (1.0 - 0.5 * sh * (1.0 - a))[..., None]
 
 
 def render():
@@ -413,7 +546,7 @@ def render():
     brush_stroke(canvas, (200, 88), (1208, 636), seed=1977, press=1.0, alpha=alpha, bow=8.0)
     brush_stroke(canvas, (1206, 90), (198, 642), seed=2024, press=0.92, alpha=alpha, bow=18.0)
     drips_and_spatter(canvas, alpha)
-    paint_shadow(canvas, alpha)
+    paint_on_sign(canvas, alpha)
     small = canvas.reshape(H, S, W, S, 3).mean(axis=(1, 3))
     return np.clip(np.rint(small), 0, 255).astype(np.uint8)
 
