@@ -408,7 +408,8 @@ def paint_blob(canvas, alpha, field):
 # Drips: column (px), length (px), width (px), how much paint pools at the
 # foot (0 = it runs out to a point).
 DRIPS = ((528, 46, 7.0, 0.5), (586, 15, 4.5, 0.0), (762, 58, 6.5, 0.9), (812, 24, 5.0, 0.2),
-         (470, 11, 5.0, 0.0), (880, 31, 5.5, 0.6), (741, 8, 3.5, 0.0), (545, 21, 3.0, 0.3))
+         (470, 11, 5.0, 0.0), (880, 31, 5.5, 0.6), (741, 8, 3.5, 0.0), (545, 21, 3.0, 0.3),
+         (310, 27, 5.0, 0.4), (1012, 19, 4.0, 0.0), (1118, 36, 5.5, 0.7))
 # Where the brush landed and the strokes' ends, for the spatter: the landing
 # point (px) and the stroke's direction.
 LANDINGS = (((200, 88), (1208, 636)), ((1206, 90), (198, 642)))
@@ -425,6 +426,7 @@ def drips_and_spatter(canvas, alpha, seed=1492):
     yy, xx = np.mgrid[0:H * S, 0:W * S].astype(np.float64) + 0.5
     X, Y = xx / S, yy / S
     for x, length, width, pool in DRIPS:
+        drip_rng = np.random.default_rng((seed, x))  # each drip its own, so adding one moves no other paint
         col = alpha[:, x * S]
         painted = np.nonzero(col > 0.6)[0]
         painted = painted[painted < 600 * S]
@@ -439,12 +441,12 @@ def drips_and_spatter(canvas, alpha, seed=1492):
         by0, by1 = int((y0 - 2) * S), int((y1 + 3 * width) * S)
         sx, sy = X[by0:by1, bx0:bx1], Y[by0:by1, bx0:bx1]
         t = np.clip((sy - y0) / (y1 - y0), 0.0, 1.0)
-        centre = x + sample(smooth_noise(rng, 3, 256), t) * width * 0.35 * t
+        centre = x + sample(smooth_noise(drip_rng, 3, 256), t) * width * 0.35 * t
         # It narrows as it runs, unevenly, and where paint gathers at the
         # foot it swells into a sag longer than it is wide, heavier on one
         # side.
-        half = width / 2.0 * (1.0 - 0.7 * t ** 0.8) * (1.0 + 0.2 * sample(smooth_noise(rng, 6, 256), t))
-        lean = rng.uniform(-0.4, 0.4) * width
+        half = width / 2.0 * (1.0 - 0.7 * t ** 0.8) * (1.0 + 0.2 * sample(smooth_noise(drip_rng, 6, 256), t))
+        lean = drip_rng.uniform(-0.4, 0.4) * width
         sag = pool * width * 0.45 * np.exp(-((t - 0.86) / 0.1) ** 2)
         half = half + sag * (1.0 + np.clip((sx - centre) * np.sign(lean) / width, -0.5, 0.5))
         tip = np.clip((1.0 - t) / 0.12, 0.0, 1.0) ** (0.5 if pool > 0 else 1.0)
@@ -504,27 +506,13 @@ def box_blur(a, n):
 
 
 def paint_on_sign(canvas, alpha):
-    """The paint lies on the sign and the sign stands off the wall. On the
-    enamel the paint casts a soft shadow to the lower right. Where a stroke
-    runs over the sign's edge it follows the step: lit along the top and
-    left edges, in shade along the bottom and right ones, and darker just
-    past them, where the sign shades the wall."""
+    """The paint lies on the sign: on the enamel it casts a soft shadow to
+    the lower right. Over the sign's edge and off it the paint stays one
+    colour, as one coat over both (any tone step at the edge reads as a
+    pane laid over the picture)."""
     x0, y0, x1, y1 = (v * S for v in PLATE)
     x1 += S
     y1 += S
-    sign = np.zeros(alpha.shape)
-    sign[y0:y1, x0:x1] = 1.0
-    k = 5
-    h = box_blur(sign, k)
-    gy, gx = np.gradient(h)
-    facing = np.clip((gx + gy) * k / np.sqrt(2.0), -1.0, 1.0)  # + faces the light (upper left)
-    canvas *= (1.0 - 0.5 * np.clip(-facing, 0.0, 1.0) * alpha * (1.0 - sign))[..., None]
-    canvas += (255.0 - canvas) * (0.16 * np.clip(facing, 0.0, 1.0) ** 2 * alpha)[..., None]
-    off = 3 * S
-    wall = np.zeros_like(sign)
-    wall[off:, off:] = sign[:-off, :-off]
-    wall = box_blur(wall, 4 * S + 1) * (1.0 - sign)
-    canvas *= (1.0 - 0.45 * wall * alpha)[..., None]
     # the paint's own shadow on the enamel
     a = alpha[y0:y1, x0:x1]
     sh = np.zeros_like(a)
