@@ -178,8 +178,11 @@ TEST(ScreenLayout, ScalingIsExactlyNearestNeighbour) {
     }
     const std::pair<int, int> sizes[] = {{1280, 720}, {1920, 1080}, {2560, 1440}, {3840, 2160},
                                          {1366, 768}, {1281, 721},  {SCALE_MAP_MAX_W + 3, 720}};
+    // Rows packed and 16-byte aligned (the streamed way at 2x and 3x), and
+    // rows that need not be.
+    for (int padding : {0, 12})
     for (auto [w, h] : sizes) {
-        const int pitch = 4 * w + 12;  // rows need not be packed
+        const int pitch = 4 * w + padding;
         std::vector<uint8_t> dst(size_t(pitch) * h);
         scale_screen(screen, dst.data(), pitch, w, h);
         long off = 0;
@@ -188,7 +191,7 @@ TEST(ScreenLayout, ScalingIsExactlyNearestNeighbour) {
                 off += std::memcmp(&dst[size_t(y) * pitch + 4 * size_t(x)],
                                    screen + 4 * (int64_t(x) * SCREEN_W / w + SCREEN_W * (int64_t(y) * SCREEN_H / h)),
                                    4) != 0;
-        EXPECT_EQ(off, 0) << w << "x" << h;
+        EXPECT_EQ(off, 0) << w << "x" << h << ", rows " << pitch << " bytes apart";
     }
 }
 
