@@ -107,7 +107,10 @@ TEST_F(Clock, PacingKeepsThirteenMillisecondsAcrossTheTickWrap) {
         wait_for_next_frame(&last);
         EXPECT_EQ(uint32_t(last - before), FRAME_MS) << "frame " << frame;
     }
-    EXPECT_EQ(null_counters.tick_reads, 1u + 5 * 2) << "it naps through the frame instead of reading the ticks";
+    // Per frame: a reading, one nap to FRAME_FINE_MS before the tick, then a
+    // reading per millisecond (the virtual clock's step) in short naps.
+    EXPECT_EQ(null_counters.tick_reads, 1u + 5 * (1 + FRAME_FINE_MS)) << "it naps through the frame instead of reading the ticks";
+    EXPECT_EQ(null_counters.naps, 5u * FRAME_FINE_MS);
     EXPECT_LT(last, 0x100u) << "the counter has wrapped";
     // A reading that jumped back past the wrap would read as a huge unsigned
     // difference and end the wait at once; a late frame is not made up.

@@ -47,7 +47,7 @@ bash tools/bare-roots.sh x86_64
 ctest --test-dir build/release --output-on-failure -j"$jobs" --timeout 900 -E 'Flow.DummyDriverWholeRun'
 # What the end-to-end runs measured (ctest keeps every test's output there).
 echo "Figures of the end-to-end runs:"
-grep -hE '^(display |processor use|[a-z]+: SIG[A-Z]+ ended|sound opened: .*: ended)' \
+grep -hE '^(display |processor use|machine over|the machine was busy|[a-z]+: SIG[A-Z]+ ended|sound opened: .*: ended)' \
   build/release/Testing/Temporary/LastTest.log || true
 stage_done 'release tests'
 

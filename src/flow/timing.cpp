@@ -45,9 +45,9 @@ void wait_for_next_frame(uint32_t* last_frame_ticks) {
             *last_frame_ticks = now;
             return;
         }
-        // Nap through all but the last millisecond, then in short naps until
-        // the counter turns, so the frame starts right on its tick.
+        // Nap through all but the last FRAME_FINE_MS, then in short naps
+        // until the counter turns, so the frame starts right on its tick.
         const uint32_t left_ms = FRAME_MS - elapsed;
-        platform_nap_us(left_ms > 1 ? (left_ms - 1) * 1000 : FRAME_FINE_NAP_US);
+        platform_nap_us(left_ms > FRAME_FINE_MS ? (left_ms - FRAME_FINE_MS) * 1000 : FRAME_FINE_NAP_US);
     }
 }

@@ -15,7 +15,10 @@ constexpr uint32_t FRAME_MS = 13;
 // Longest nap between two looks at the event queue in a wait: a key press is
 // acted upon within this, and an idle wait costs next to nothing.
 constexpr uint32_t WAIT_POLL_US = 5000;
-// Shortest nap while the next frame is less than a millisecond away.
+// The last milliseconds before a frame are napped in short naps: a wake-up
+// on a busy machine may come a millisecond or two late, and one that misses
+// the tick costs the pass a whole millisecond.
+constexpr uint32_t FRAME_FINE_MS = 2;
 constexpr uint32_t FRAME_FINE_NAP_US = 100;
 
 // Reads the scene clock.
