@@ -295,11 +295,11 @@ def brush_stroke(canvas, p0, p1, seed, press=1.0, alpha=None, bow=8.0):
     # Width along the stroke: a round cap where the brush touched down,
     # lighter pressure across the middle, bearing down again, then a long
     # taper as it lifts off.
-    cap = np.clip(t * length / half, 0.0, 1.0)
-    start = np.sqrt(np.clip(1.0 - (1.0 - cap) ** 2, 0.0, 1.0))
-    end = np.clip((1.0 - t) / 0.35, 0.0, 1.0) ** 0.6
-    ease = 1.0 - 0.5 * np.exp(-((t - 0.5) / 0.13) ** 2)
-    hw = half * swell * start * ease * (0.55 + 0.45 * end)
+    cap = np.clip(t * length / (1.25 * half), 0.0, 1.0)
+    start = np.clip(1.0 - (1.0 - cap) ** 2, 0.0, 1.0) ** 0.5
+    end = np.clip((1.0 - t) / 0.38, 0.0, 1.0) ** 0.65
+    ease = 1.0 - 0.62 * np.exp(-((t - 0.5) / 0.11) ** 2)
+    hw = half * swell * start * ease * (0.5 + 0.5 * end)
     # A hand never draws quite straight: gentle bow plus wobble.
     sc = s - wobble - np.sin(np.pi * np.clip(t, 0, 1)) * bow * S
 
