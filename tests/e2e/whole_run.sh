@@ -14,6 +14,9 @@ now() { date +%s.%N; }
 source "$SRC/tools/facts.sh"
 load_facts "$BUILD"
 
+# calc EXPR [FORMAT]: EXPR worked out by awk, printed with FORMAT (%.3f).
+calc() { awk "BEGIN { printf \"${2:-%.3f}\", $1 }"; }
+
 # Processor time of a process so far, in clock ticks (user + system).
 cpu_ticks() { awk '{ print $14 + $15 }' "/proc/${1:-$APP_PID}/stat" 2>/dev/null || echo -; }
 
@@ -107,16 +110,19 @@ whole_run() {
   # Each sighting is late by up to the gap since the poll before it.
   gap() { awk -v s="$1" '$2 == s { print $1 - prev; exit } { prev = $1 }' "$WORK/timeline"; }
   POLL=$(printf '%s\n' "$(gap title)" "$(gap credits)" "$(gap main)" "$(gap end)" | sort -g | tail -1)
-  calc() { awk "BEGIN { printf \"%.3f\", $1 }"; }
   TITLE_S=$(calc "$T_CREDITS - $T_TITLE")
   CREDITS_S=$(calc "$T_MAIN - $T_CREDITS")
   CREDITS_TO_END_S=$(calc "$T_END - $T_CREDITS")
   END_S=$(calc "$T_EXIT - $T_END")
   # Pace: scroller offsets of the two readings around the main scene's quiet
   # middle (the scene is shorter than one lap of the strip).
-  PASSES_PER_SECOND=$(awk -v w="$FACT_SCROLL_STRIP_W" '$6 == "quiet-start" { t1 = $1; s1 = $3 }
+  local quiet_s=''
+  QUIET_PASSES=0
+  read -r QUIET_PASSES quiet_s < <(awk -v w="$FACT_SCROLL_STRIP_W" '$6 == "quiet-start" { t1 = $1; s1 = $3 }
     $6 == "quiet-end" { t2 = $1; s2 = $3 }
-    END { if (t1 && t2 && t2 - t1 > 5) printf "%.2f", ((s2 - s1 + w) % w) / (t2 - t1) }' "$WORK/timeline")
+    END { if (t1 && t2 && t2 - t1 > 5) print (s2 - s1 + w) % w, t2 - t1 }' "$WORK/timeline") || true
+  PASSES_PER_SECOND=
+  [ -z "${quiet_s:-}" ] || PASSES_PER_SECOND=$(calc "$QUIET_PASSES / $quiet_s" %.2f)
   # Processor use inside each still scene, leaving out a second at either
   # end (between its first and last sightings where screenshots are too far
   # apart for that); the main scene's over its quiet middle.
@@ -154,7 +160,7 @@ whole_run() {
   # On a busy machine that bound would measure the machine: the pace then
   # only has to be at least half of it, so a stuck or crawling scene fails.
   local lo=0.98
-  [ -z "$BUSY" ] || { lo=0.5; echo "the machine was busy ($BUSY): the pace is bounded to half of $(calc "1000 / $FACT_FRAME_MS" | cut -c1-5) passes/s only"; }
+  [ -z "$BUSY" ] || { lo=0.5; echo "the machine was busy ($BUSY): the pace is bounded to half of $(calc "1000 / $FACT_FRAME_MS" %.2f) passes/s only"; }
   awk -v r="$PASSES_PER_SECOND" -v ms="$FACT_FRAME_MS" -v lo="$lo" 'BEGIN { p = 1000 / ms; exit !(r >= lo * p && r <= 1.02 * p) }' ||
     fail "the main scene ran $PASSES_PER_SECOND passes per second"
 }
@@ -169,16 +175,12 @@ machine_busy() {
   local steal0 total0 server0 steal1 total1 server1 naps late worst
   read -r steal0 total0 server0 <"$WORK/machine.start" && read -r steal1 total1 server1 <"$WORK/machine.end" &&
     read -r naps late worst <"$WORK/probe" || fail "the machine was not read over the main scene"
-  local passes
-  passes=$(awk -v w="$FACT_SCROLL_STRIP_W" '$6 == "quiet-start" { s1 = $3 } $6 == "quiet-end" { s2 = $3 }
-    END { print (s2 - s1 + w) % w }' "$WORK/timeline")
   local steal_pct late_pct server_ms
-  tenth() { awk "BEGIN { printf \"%.1f\", $1 }"; }
-  steal_pct=$(tenth "100 * ($steal1 - $steal0) / ($total1 - $total0)")
-  late_pct=$(tenth "100 * $late / $naps")
+  steal_pct=$(calc "100 * ($steal1 - $steal0) / ($total1 - $total0)" %.1f)
+  late_pct=$(calc "100 * $late / $naps" %.1f)
   server_ms=-
   [ "$server0" = - ] || [ "$server1" = - ] ||
-    server_ms=$(tenth "1000 * ($server1 - $server0) / $(getconf CLK_TCK) / ($passes > 0 ? $passes : 1)")
+    server_ms=$(calc "1000 * ($server1 - $server0) / $(getconf CLK_TCK) / ($QUIET_PASSES > 0 ? $QUIET_PASSES : 1)" %.1f)
   echo "machine over the measurement: the host took $steal_pct % of its processors' time, $late_pct % of $naps naps of a probe woke over 1 ms late (the latest $worst ms), the display server took $server_ms ms a pass"
   awk -v v="$steal_pct" 'BEGIN { exit !(v >= 2) }' && BUSY+="the host took $steal_pct %; "
   awk -v v="$late_pct" 'BEGIN { exit !(v >= 2) }' && BUSY+="naps woke late: $late_pct %; "
