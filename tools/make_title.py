@@ -33,15 +33,15 @@ FRAME = (6.0, 16.0)  # the enamel border band, from/to this far inside the edge 
 BAND = np.array([40.0, 58.0, 92.0])  # its navy enamel (R, G, B)
 RUST = np.array([112.0, 62.0, 38.0])  # iron where the enamel chipped
 IRON = np.array([46.0, 42.0, 44.0])
-# Chips knocked out of the enamel where signs wear: round the screws, at
-# the corners and along the edges, those on an edge drawn out along it.
+# Chips knocked out of the enamel where signs wear: round the screws
+# (where a screwdriver slipped and the sheet flexed), at the corners and
+# along the edges, those on an edge drawn out along it. A few large flakes
+# rather than many small ones: small round chips in a row read as rivets.
 # Centre (px), size (px), stretch along x and y, seed.
-CHIPS = ((453, 262, 7.5, 1.0, 1.0, 1), (825, 257, 6.0, 1.0, 1.0, 2), (453, 457, 8.5, 1.0, 1.0, 3),
-         (829, 462, 6.0, 1.0, 1.0, 4), (443, 470, 6.0, 1.2, 1.0, 5), (837, 250, 5.0, 1.0, 1.2, 6),
-         (612, 251, 7.0, 1.7, 1.0, 7), (703, 250, 5.0, 1.5, 1.0, 8), (771, 251, 4.0, 1.2, 1.0, 9),
-         (585, 469, 6.5, 1.6, 1.0, 10), (700, 470, 8.0, 1.8, 1.0, 11), (758, 469, 4.0, 1.3, 1.0, 12),
-         (442, 300, 6.0, 1.0, 1.6, 13), (442, 402, 8.0, 1.0, 1.8, 14), (443, 430, 3.5, 1.0, 1.0, 15),
-         (838, 330, 7.0, 1.0, 1.7, 16), (837, 383, 4.0, 1.0, 1.2, 17))
+CHIPS = ((457, 263, 11.0, 1.0, 1.0, 1), (458, 457, 12.0, 1.1, 1.0, 3), (827, 461, 9.0, 1.0, 1.0, 4),
+         (442, 333, 8.5, 1.0, 2.0, 14), (443, 419, 5.5, 1.0, 1.5, 15), (838, 362, 7.5, 1.0, 1.9, 16),
+         (566, 250, 7.0, 2.1, 1.0, 7), (712, 251, 9.0, 1.7, 1.0, 8), (652, 470, 8.0, 2.2, 1.0, 11),
+         (748, 469, 5.0, 1.6, 1.0, 12))
 GROUND = np.array([58.0, 60.0, 70.0])  # the dark ground coat under the white enamel
 
 
@@ -112,11 +112,13 @@ def swoosh_coverage(xx, yy, cx, cy, rx, ry, tilt):
 
 def plate_finish(pw, ph, seed=4711):
     """The enamelled sign, at canvas scale, as RGB: a white field with a
-    slightly warm glaze, lit from the upper left (a broad glare there, the
-    field dimming towards the lower right) and rippled like fired enamel;
+    slightly warm glaze, pressed slightly domed and lit from the upper left
+    (a broad glare there, the field dimming towards the lower right, a
+    window's reflection across it) and rippled like fired enamel;
     a rolled lip whose lower and right sides are in shade; a navy border
     band with its own bevel and a pinstripe inside it; a screw in each
-    corner; chips knocked out near the edges, showing iron and rust, and
+    corner; a few large chips knocked out near the edges, showing the
+    ground coat, iron and rust, with rust run down under them, and
     grime gathered along the bottom. The outermost pixel stays white all
     round, so the plate's bounds stay exact."""
     rng = np.random.default_rng(seed)
@@ -127,10 +129,15 @@ def plate_finish(pw, ph, seed=4711):
     inner = np.minimum.reduce([left, top, right, bottom])
     # Light: a glare across the upper left, falling off to the lower right.
     glare = np.exp(-((u * 0.9 + v * 0.5 - 0.28) / 0.22) ** 2)
-    light = 1.0 - 0.04 * np.clip(u + v * 0.8 - 0.35, 0.0, 1.5) + 0.05 * glare
+    # The sheet is pressed very slightly domed: it turns away from the
+    # light towards its lower right, and a window's reflection lies across
+    # it as a soft band.
+    window = np.exp(-((u * 0.62 - v + 0.18) / 0.06) ** 2) * np.clip(1.2 - u, 0.0, 1.0)
+    light = (1.0 - 0.09 * np.clip(u * 0.9 + v * 0.7 - 0.35, 0.0, 1.3) ** 1.3 + 0.05 * glare
+             + 0.045 * window)
     ripple = noise2(rng, 60, 34, u, v) + 0.5 * noise2(rng, 160, 90, u, v)
     grime = np.clip(1.0 - bottom / 30.0, 0.0, 1.0) ** 2 * (0.6 + 0.4 * noise2(rng, 40, 4, u, v))
-    field = np.array([254.0, 252.0, 247.0])[None, None, :] * (light + 0.006 * ripple)[..., None]
+    field = np.array([249.0, 247.0, 242.0])[None, None, :] * (light + 0.008 * ripple)[..., None]
     field -= (grime * 16.0)[..., None] * np.array([0.8, 1.0, 1.3])
     plate = field.copy()
     # Border band: navy enamel, its outer edge catching the light on the
@@ -173,17 +180,19 @@ def plate_finish(pw, ph, seed=4711):
         d = bound - r
         keep = np.clip(inner - 1.0, 0, 1)
         hole = np.clip(d * S + 0.5, 0, 1) * keep
-        core = np.clip((d - 1.2) * S + 0.5, 0, 1) * keep
-        rust = np.clip(0.55 + noise2(cr, 5, 5, u, v) + 0.4 * (d / rad), 0, 1)[..., None]
+        ground = 1.0 + 0.15 * rad * (1.0 + 0.6 * noise2(cr, 6, 6, u, v))  # the ground coat's ledge
+        core = np.clip((d - ground) * S + 0.5, 0, 1) * keep
+        rust = np.clip(0.45 + 0.6 * noise2(cr, 70, 40, u, v) + 0.3 * noise2(cr, 200, 112, u, v)
+                       + 0.4 * (d / rad), 0, 1)[..., None]
         metal = IRON + (RUST - IRON) * rust
         inside = GROUND * (1 - core[..., None]) + metal * core[..., None]
         rim = np.clip(1.0 - np.abs(d + 0.7) / 0.7, 0, 1) * keep * (1 - hole)
         facing = (dx + dy) / (r + 1e-6) / np.sqrt(2.0)  # + where the edge faces the light
         plate *= (1.0 - 0.4 * rim * np.clip(-facing, 0, 1))[..., None]
         plate += (rim * 60.0 * np.clip(facing, 0, 1))[..., None]
-        down = np.clip(dy / (3.0 * rad + 10.0), 0, 1)
-        stain = (np.exp(-((dx - 2.0 * noise2(cr, 3, 6, u, v)) / (0.45 * rad)) ** 2)
-                 * (dy > 0) * (1 - down) ** 1.5 * (1 - hole) * keep * 0.35)
+        down = np.clip(dy * sy / (4.0 * rad + 16.0), 0, 1)
+        stain = (np.exp(-((dx - 0.25 * rad * noise2(cr, 3, 8, u, v)) / (0.35 * rad)) ** 2)
+                 * (dy > 0) * (1 - down) ** 1.2 * (1 - hole) * keep * 0.42)
         plate = plate * (1 - stain[..., None]) + (RUST * 1.3) * stain[..., None]
         plate = plate * (1 - hole[..., None]) + inside * hole[..., None]
     # Screws in the corners, on the band: domed heads with a slot, a
@@ -309,12 +318,28 @@ def brush_stroke(canvas, p0, p1, seed, press=1.0, alpha=None, bow=8.0):
     rag = 1.0 + 0.8 * dry
     dist_side = np.where(sc < 0, hw + edge_l * rag + sc, hw + edge_r * rag - sc)
     dist = np.where((t >= 0.0) & (t <= 1.04), dist_side, -1e9)  # the last hairs stop short of the frame
+    # Where it landed the loaded brush left a blob, not a rounded end: paint
+    # squeezed out round the hairs in uneven lobes, its edge ragged.
+    own = np.random.default_rng((seed, 7))  # the blob's own draws, so the stroke's stay as they were
+    along = t * length - 0.95 * half
+    theta = np.arctan2(sc, along)
+    lobes = sum(own.uniform(0.3, 1.0) * 0.1 / k ** 0.3 * np.cos(k * theta + own.uniform(0, 2 * np.pi))
+                for k in (3, 4, 6, 9))
+    frill = np.interp(np.mod(theta, 2 * np.pi), np.linspace(0, 2 * np.pi, 720), smooth_noise(own, 90, 720))
+    blob_r = half * 1.1 * (1.0 + lobes) + frill * 1.6 * S
+    # ahead of its middle the blob merges into the stroke's own sides
+    blob = blob_r - np.hypot(along, sc) - 1.5 * np.maximum(along, 0.0)
+    dist = np.maximum(dist, blob)
+    pool = np.clip(blob / (0.5 * half) + 0.3, 0.0, 1.0)  # how deep the paint lies in the blob
 
     # Bristles: the lateral position across the brush picks a bristle;
     # each carries its own load, varying a little along the stroke.
     v = np.clip(sc / np.maximum(hw, 1.0), -1.2, 1.2)
     bristles = smooth_noise(rng, 40, 2048)
     drift = 0.01 * sample(smooth_noise(rng, 20, samples), t)
+    # The hairs never keep an even spacing: their tracks converge and
+    # part along the stroke.
+    drift = drift + 0.07 * noise2(own, 6, 16, (v + 1.2) / 2.4, t)
     # Running dry, the hairs splay and wander: each track drifts sideways
     # on its own.
     drift = drift + noise2(rng, 7, 9, (v + 1.2) / 2.4, t) * 0.5 * dry ** 0.8
@@ -364,7 +389,11 @@ def brush_stroke(canvas, p0, p1, seed, press=1.0, alpha=None, bow=8.0):
     wet = np.clip(1.1 - t, 0.25, 1.0) * (1.0 + 0.8 * np.exp(-(t * length / (2.0 * half)) ** 2))
     band = np.exp(-((side - 0.5) / 0.16) ** 2) + 0.6 * np.exp(-((side - 0.12) / 0.07) ** 2)
     shine = np.clip(band * wet * np.clip(glints * 2.0 - 0.2, 0, 1) * np.clip(b + 0.3, 0, 1) * body, 0, 0.75)
-    tone = 0.98 + 0.04 * np.clip(load, -1.0, 1.0) - 0.05 * np.clip(-side, 0.0, 1.0)
+    # Thick paint is a deeper red: in the landing's pool and along the
+    # best-loaded bristles; it lies in shade on the side away from the light.
+    tone = (1.0 + 0.06 * np.clip(load, -1.0, 1.0) - 0.06 * np.clip(-side, 0.0, 1.0)
+            - 0.11 * pool * (1.0 - np.clip(side, 0.0, 1.0))
+            + 0.03 * noise2(own, 30, 3, t, (v + 1.2) / 2.4))
 
     cov = np.clip(dist + 0.5, 0.0, 1.0) * paint
     # the paint's body shows in its red; green and blue stay the pigment's
@@ -380,7 +409,7 @@ def brush_stroke(canvas, p0, p1, seed, press=1.0, alpha=None, bow=8.0):
         # this stroke's edge stands on the coat beneath: a thin shadow along
         # its lower right and a wet ridge along its lit side.
         under = alpha[by0:by1, bx0:bx1]
-        shade[..., 0] *= 1.0 - 0.1 * under
+        shade[..., 0] *= 1.0 - 0.15 * under
         a = (cov * (opacity + (1.0 - opacity) * under))[..., None]  # paint hides paint
         cast = np.zeros_like(cov)
         for k, w in ((S, 0.3), (2 * S, 0.4), (3 * S, 0.3)):
@@ -389,7 +418,7 @@ def brush_stroke(canvas, p0, p1, seed, press=1.0, alpha=None, bow=8.0):
         lit = np.zeros_like(cov)
         lit[S:, S:] = cov[:-S, :-S]
         ridge = np.clip(cov - lit, 0.0, 1.0) * under
-        shade = shade + (255.0 - shade) * (0.25 * ridge)[..., None]
+        shade = shade + (255.0 - shade) * (0.35 * ridge)[..., None]
     region *= 1.0 - a
     region += a * shade
     if alpha is not None:
@@ -406,19 +435,21 @@ def paint_blob(canvas, alpha, field):
 
 
 # Drips: column (px), length (px), width (px), how much paint pools at the
-# foot (0 = it runs out to a point).
-DRIPS = ((528, 46, 7.0, 0.5), (586, 15, 4.5, 0.0), (762, 58, 6.5, 0.9), (812, 24, 5.0, 0.2),
-         (470, 11, 5.0, 0.0), (880, 31, 5.5, 0.6), (741, 8, 3.5, 0.0), (545, 21, 3.0, 0.3),
-         (310, 27, 5.0, 0.4), (1012, 19, 4.0, 0.0), (1118, 36, 5.5, 0.7))
+# foot (0 = it runs out to a point). Paint runs only where there is
+# something to run down: the enamel, below the lowest coat that leaves it
+# room.
+DRIPS = ((528, 46, 7.0, 0.5), (586, 15, 4.5, 0.0), (762, 40, 6.5, 0.9), (812, 18, 5.0, 0.2),
+         (470, 11, 5.0, 0.0), (741, 8, 3.5, 0.0), (545, 21, 3.0, 0.3), (650, 26, 4.5, 0.4),
+         (690, 12, 3.5, 0.0), (800, 30, 5.0, 0.6))
+PLATE_FOOT = 466  # drips stop above the plate's lip (px)
 # Where the brush landed and the strokes' ends, for the spatter: the landing
 # point (px) and the stroke's direction.
 LANDINGS = (((200, 88), (1208, 636)), ((1206, 90), (198, 642)))
 
 
 def drips_and_spatter(canvas, alpha, seed=1492):
-    """Paint that ran and flew: from the lower edge of the strokes, where
-    they cross the plate and beyond it, drips hang down, each its own
-    length, wandering a little, narrowing to a point or gathering at the
+    """Paint that ran and flew: from the lower edge of the strokes where
+    they cross the plate, drips run down the enamel, each its own length, wandering a little, narrowing to a point or gathering at the
     foot into an uneven sag; spatter is flung ahead of where the brush hit
     the picture and shed along both strokes, the drops stretched the way
     they flew, with a few specks past them."""
@@ -427,14 +458,16 @@ def drips_and_spatter(canvas, alpha, seed=1492):
     X, Y = xx / S, yy / S
     for x, length, width, pool in DRIPS:
         drip_rng = np.random.default_rng((seed, x))  # each drip its own, so adding one moves no other paint
-        col = alpha[:, x * S]
-        painted = np.nonzero(col > 0.6)[0]
-        painted = painted[painted < 600 * S]
-        if len(painted) == 0:
+        col = alpha[PLATE[1] * S:PLATE_FOOT * S, x * S] > 0.6
+        # the painted runs down this column of the enamel; the drip leaves
+        # the lower edge of the lowest one with room below it to run
+        edges = np.diff(np.concatenate([[0], col.astype(np.int8), [0]]))
+        tops, bottoms = np.nonzero(edges == 1)[0], np.nonzero(edges == -1)[0]
+        room = np.append(tops[1:], len(col)) - bottoms
+        fits = np.nonzero(room >= (length + 6) * S)[0]
+        if len(fits) == 0:
             continue
-        # the lowest painted run in this column: the drip leaves its edge
-        top = painted[np.nonzero(np.diff(painted) > 1)[0][-1] + 1] if np.any(np.diff(painted) > 1) else painted[0]
-        y0 = painted[painted >= top].max() / S - 2.0
+        y0 = PLATE[1] + bottoms[fits[-1]] / S - 2.0
         y1 = y0 + length
         # Only the drip's own box.
         bx0, bx1 = int((x - 3 * width) * S), int((x + 3 * width) * S)
@@ -469,10 +502,33 @@ def drips_and_spatter(canvas, alpha, seed=1492):
         stretch_here = np.where(along < 0, stretch, 1.0)
         field = r * (1.0 - np.clip(-along / (r * stretch + 1e-6), 0.0, 1.0) * 0.7) \
             - np.hypot(along / stretch_here, across)
+        if r > 1.5:  # a big drop hits unevenly: its edge in lobes
+            theta = np.arctan2(across, along)
+            field += r * sum(shape.uniform(0.04, 0.12) * np.cos(k * theta + shape.uniform(0, 2 * np.pi))
+                             for k in (3, 5, 7))
         paint_blob(canvas[by0:by1, bx0:bx1], alpha[by0:by1, bx0:bx1], field * S)
 
+    shape = np.random.default_rng((seed, 1))  # the splats' own draws, so the drops above stay put
     for (lx, ly), (ex, ey) in LANDINGS:
         heading = np.arctan2(ey - ly, ex - lx)
+        # A few heavy splats where the brush hit, each trailing small
+        # satellites the way it flew, and long thin flicks.
+        for _ in range(4):
+            ang = heading + shape.choice((-1.0, 1.0)) * shape.uniform(0.7, 2.4)
+            dist = 34.0 + shape.gamma(2.0, 10.0)
+            r = shape.uniform(2.8, 4.8)
+            px, py = lx + np.cos(ang) * dist, ly + np.sin(ang) * dist
+            drop(px, py, r, ang, 1.3)
+            for k in range(int(shape.integers(2, 5))):
+                gap = r * (1.8 + 1.1 * k) + shape.uniform(0.0, 2.0)
+                side = shape.normal(0.0, 0.12)
+                drop(px + np.cos(ang + side) * gap, py + np.sin(ang + side) * gap,
+                     shape.uniform(0.6, 1.3) * r / 3.5, ang, 1.5)
+        for _ in range(3):
+            ang = heading + shape.choice((-1.0, 1.0)) * shape.uniform(0.3, 1.2)
+            dist = 60.0 + shape.gamma(2.0, 15.0)
+            drop(lx + np.cos(ang) * dist, ly + np.sin(ang) * dist, shape.uniform(0.9, 1.4), ang,
+                 shape.uniform(5.0, 8.0))
         # Flung ahead and to the sides of where the brush hit: many small
         # drops, a few big ones, stretched radially.
         for _ in range(40):
