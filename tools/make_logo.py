@@ -35,6 +35,7 @@ SLANT = 0.2       # italic shear: x shifts right by this much per pixel upwards
 TOP, BOTTOM = 17.0, 137.0  # the letters' cap height: frame, rim and outline above and below
 CX, CY = W / 2.0, (TOP + BOTTOM) / 2.0
 FLARE = (383.0, 77.0)
+CLOUD_R = 61.0    # the smoke's round cloud about the flare
 
 # Colours (R, G, B).
 OUTLINE_C = np.array([8.0, 12.0, 30.0])     # near-black navy, never (0, 0, 0)
@@ -162,7 +163,7 @@ def flare(xx, yy):
     r = np.hypot(dx, dy)
     core = np.clip((14.0 - r) / 1.5, 0.0, 1.0)
     glow = np.exp(-(r / 34.0) ** 2) * 0.8
-    h = np.clip((5.5 - np.abs(dy)) / 1.0, 0, 1) * np.clip(1.0 - np.abs(dx) / 160.0, 0, 1) ** 1.5
+    h = np.clip((5.5 - np.abs(dy)) / 1.0, 0, 1) * np.clip(1.0 - np.abs(dx) / 120.0, 0, 1) ** 1.5
     v = np.clip((5.5 - np.abs(dx)) / 1.0, 0, 1) * np.clip(1.0 - np.abs(dy) / 70.0, 0, 1) ** 1.2
     u, w = (dx + dy) / np.sqrt(2), (dx - dy) / np.sqrt(2)
     diag = np.maximum(np.clip((4.5 - np.abs(u)) / 1.0, 0, 1) * np.clip(1.0 - np.abs(w) / 48.0, 0, 1),
@@ -198,7 +199,12 @@ def render():
     # gaps beside it, kept within the outlines' height.
     fx, fy = FLARE
     puffs = np.min([np.hypot(xx - px, yy - py) - pr for px, py, pr in PUFFS], axis=0)
-    smoke_sdf = np.max([puffs, TOP - OUTLINE - yy, yy - BOTTOM - OUTLINE], axis=0)
+    # Above the letters the smoke is one round cloud, so the rim runs round
+    # it in one clean arc instead of a row of bumps; below their cap line
+    # the puffs fill the gaps between them.
+    cloud = np.hypot(xx - fx, (yy - fy) * 1.08) - CLOUD_R
+    smoke_sdf = np.max([np.minimum(cloud, np.maximum(puffs, TOP + 2.0 - yy)),
+                        TOP - OUTLINE - yy, yy - BOTTOM - OUTLINE], axis=0)
     body = np.minimum(d - OUTLINE, smoke_sdf)     # letters, outlines and smoke
     # Smoke fills any pocket of background that the art walls in (exact
     # black there would be a hole in the spinning logo), and the rim that
@@ -222,7 +228,7 @@ def render():
     # each puff lit from the flare in three flat tones, deepest at its edge
     r = np.hypot(xx - fx, yy - fy)
     smoke = np.where((r < 70)[..., None], SMOKE_LIT, np.where((r < 120)[..., None], SMOKE_MID, SMOKE_DEEP))
-    smoke = np.where((puffs > -8)[..., None], np.minimum(smoke, SMOKE_MID), smoke)
+    smoke = np.where((smoke_sdf > -8)[..., None], np.minimum(smoke, SMOKE_MID), smoke)
     a = coverage(smoke_sdf)[..., None]
     img = img * (1 - a) + smoke * a
     a = coverage(d - OUTLINE)[..., None]
