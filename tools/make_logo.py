@@ -35,7 +35,6 @@ SLANT = 0.2       # italic shear: x shifts right by this much per pixel upwards
 TOP, BOTTOM = 17.0, 137.0  # the letters' cap height: frame, rim and outline above and below
 CX, CY = W / 2.0, (TOP + BOTTOM) / 2.0
 FLARE = (383.0, 77.0)
-CLOUD_R = 61.0    # the smoke's round cloud about the flare
 
 # Colours (R, G, B).
 OUTLINE_C = np.array([8.0, 12.0, 30.0])     # near-black navy, never (0, 0, 0)
@@ -199,12 +198,10 @@ def render():
     # gaps beside it, kept within the outlines' height.
     fx, fy = FLARE
     puffs = np.min([np.hypot(xx - px, yy - py) - pr for px, py, pr in PUFFS], axis=0)
-    # Above the letters the smoke is one round cloud, so the rim runs round
-    # it in one clean arc instead of a row of bumps; below their cap line
-    # the puffs fill the gaps between them.
-    cloud = np.hypot(xx - fx, (yy - fy) * 1.08) - CLOUD_R
-    smoke_sdf = np.max([np.minimum(cloud, np.maximum(puffs, TOP + 2.0 - yy)),
-                        TOP - OUTLINE - yy, yy - BOTTOM - OUTLINE], axis=0)
+    # The smoke stays below the letters' cap line, filling the V's notch and
+    # the gaps between the letters: above them the rim runs straight, and
+    # the three stand apart instead of on a dark disc.
+    smoke_sdf = np.max([puffs, TOP + 2.0 - yy, yy - BOTTOM - OUTLINE], axis=0)
     body = np.minimum(d - OUTLINE, smoke_sdf)     # letters, outlines and smoke
     # Smoke fills any pocket of background that the art walls in (exact
     # black there would be a hole in the spinning logo), and the rim that

@@ -9,7 +9,7 @@ plate, casting a soft shadow, with drips where it ran and spatter where the
 brush landed.
 
 Writes assets/title.bgra (1280x720, B,G,R,255 per pixel, rows top to bottom)
-and docs/title.png as a preview. Rendered at 2x and box-filtered down, so flat
+and docs/title.png as a preview. Rendered at 3x and box-filtered down, so flat
 areas keep their exact values while edges come out anti-aliased.
 Run with /usr/bin/python3 (needs numpy and Pillow). Deterministic: all noise
 comes from fixed seeds.
@@ -23,7 +23,7 @@ from facts import TITLE_H as H, TITLE_W as W
 from picture_io import write_picture
 from PIL import Image, ImageDraw, ImageFont
 
-S = 2  # supersampling factor
+S = 3  # supersampling factor
 BG = 3.0
 PLATE = (440, 248, 839, 471)  # inclusive pixel bounds of the white plate
 INK = np.array([92.0, 110.0, 134.0])  # blue-grey lettering (R, G, B)
@@ -297,9 +297,9 @@ def brush_stroke(canvas, p0, p1, seed, press=1.0, alpha=None, bow=8.0):
     wobble = sample(smooth_noise(rng, 5, samples), t) * 7.0 * S
     swell = 1.0 + 0.12 * sample(smooth_noise(rng, 9, samples), t)
     edge_l = (sample(smooth_noise(rng, 140, samples), t) * 3.5
-              + sample(smooth_noise(rng, 600, samples), t) * 1.8) * S * 0.6
+              + sample(smooth_noise(rng, 600, samples), t) * 0.8) * S * 0.6
     edge_r = (sample(smooth_noise(rng, 140, samples), t) * 3.5
-              + sample(smooth_noise(rng, 600, samples), t) * 1.8) * S * 0.6
+              + sample(smooth_noise(rng, 600, samples), t) * 0.8) * S * 0.6
 
     # Width along the stroke: a round cap where the brush touched down,
     # lighter pressure across the middle, bearing down again, then a long
@@ -409,12 +409,15 @@ def brush_stroke(canvas, p0, p1, seed, press=1.0, alpha=None, bow=8.0):
         # this stroke's edge stands on the coat beneath: a thin shadow along
         # its lower right and a wet ridge along its lit side.
         under = alpha[by0:by1, bx0:bx1]
+        # brushed into the wet coat beneath, the second one skips less:
+        # where it crosses, it lies whole on top
+        cov = np.maximum(cov, np.clip(dist + 0.5, 0.0, 1.0) * under * np.clip(body * 2.0 + 0.6, 0.0, 1.0))
         shade[..., 0] *= 1.0 - 0.15 * under
         a = (cov * (opacity + (1.0 - opacity) * under))[..., None]  # paint hides paint
         cast = np.zeros_like(cov)
         for k, w in ((S, 0.3), (2 * S, 0.4), (3 * S, 0.3)):
             cast[k:, k:] += w * cov[:-k, :-k]
-        region *= (1.0 - 0.3 * np.clip(cast - cov, 0.0, 1.0) * under)[..., None]
+        region *= (1.0 - 0.35 * np.clip(cast - cov, 0.0, 1.0) * under)[..., None]
         lit = np.zeros_like(cov)
         lit[S:, S:] = cov[:-S, :-S]
         ridge = np.clip(cov - lit, 0.0, 1.0) * under
@@ -574,7 +577,8 @@ def paint_on_sign(canvas, alpha):
     sh = np.zeros_like(a)
     off = 5 * S
     sh[off:, off:] = a[:-off, :-off]
-    sh = box_blur(box_blur(sh, 5 * S + 1), 5 * S + 1)
+    n = 2 * (5 * S // 2) + 1  # about 5 px, odd
+    sh = box_blur(box_blur(sh, n), n)
     sh[:S], sh[-S:], sh[:, :S], sh[:, -S:] = 0, 0, 0, 0  # the plate's edge stays white
     region = canvas[y0:y1, x0:x1]
     region *= (1.0 - 0.5 * sh * (1.0 - a))[..., None]
