@@ -44,6 +44,8 @@ INNER_C = np.array([22.0, 44.0, 118.0])
 SMOKE_DEEP = np.array([16.0, 36.0, 92.0])
 SMOKE_MID = np.array([34.0, 70.0, 160.0])
 SMOKE_LIT = np.array([84.0, 136.0, 230.0])
+SMOKE_GLOW = np.array([128.0, 176.0, 248.0])
+SMOKE_HOT = np.array([176.0, 212.0, 255.0])
 # Smoke puffs behind the letters, (x, y, radius): a bank of round clouds
 # around the flare that shows in the V's notch and the gaps beside it.
 PUFFS = [(383, 60, 46), (340, 52, 34), (428, 50, 36), (300, 76, 38), (466, 74, 38),
@@ -225,6 +227,10 @@ def render():
     # each puff lit from the flare in three flat tones, deepest at its edge
     r = np.hypot(xx - fx, yy - fy)
     smoke = np.where((r < 70)[..., None], SMOKE_LIT, np.where((r < 120)[..., None], SMOKE_MID, SMOKE_DEEP))
+    # nearest the flare the smoke glows, so the notch reads as lit sky
+    # round a sun rather than as a dark hole
+    smoke = np.where((r < 50)[..., None], SMOKE_GLOW, smoke)
+    smoke = np.where((r < 32)[..., None], SMOKE_HOT, smoke)
     smoke = np.where((smoke_sdf > -8)[..., None], np.minimum(smoke, SMOKE_MID), smoke)
     a = coverage(smoke_sdf)[..., None]
     img = img * (1 - a) + smoke * a
