@@ -43,6 +43,20 @@ start_weston() {
   # The desktop shell draws its background and panel once it has started.
   wait_for_log "$WORK/compositor.log" 'launching .*weston-desktop-shell'
   sleep 1
+  wait_for_xwayland_wm
+}
+
+# wait_for_xwayland_wm: weston starts Xwayland and its window manager only
+# when the first X client connects; a window mapped before the manager runs
+# is never shown. So a client of ours connects first, and the intro starts
+# once the manager says (on the root window) that it manages windows.
+wait_for_xwayland_wm() {
+  for _ in $(seq 200); do
+    DISPLAY=$XWAYLAND_DISPLAY XAUTHORITY=${XWAYLAND_AUTH:-/dev/null} xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null \
+      | grep -q 'window id' && return 0
+    sleep 0.05
+  done
+  fail "Xwayland's window manager did not start"
 }
 
 # start_mutter WIDTHxHEIGHT: mutter 43 as a nested Wayland compositor with
