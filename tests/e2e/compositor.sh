@@ -47,9 +47,10 @@ start_weston() {
 }
 
 # wait_for_xwayland_wm: weston starts Xwayland and its window manager only
-# when the first X client connects; a window mapped before the manager runs
-# is never shown. So a client of ours connects first, and the intro starts
-# once the manager says (on the root window) that it manages windows.
+# when the first X client connects, and a window mapped before the manager
+# runs may never be shown. So a client of ours connects first, and the
+# intro starts once the manager says (on the root window) that it manages
+# windows.
 wait_for_xwayland_wm() {
   for _ in $(seq 200); do
     DISPLAY=$XWAYLAND_DISPLAY XAUTHORITY=${XWAYLAND_AUTH:-/dev/null} xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null \
