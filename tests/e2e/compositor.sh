@@ -43,14 +43,13 @@ start_weston() {
   # The desktop shell draws its background and panel once it has started.
   wait_for_log "$WORK/compositor.log" 'launching .*weston-desktop-shell'
   sleep 1
-  wait_for_xwayland_wm
 }
 
 # wait_for_xwayland_wm: weston starts Xwayland and its window manager only
-# when the first X client connects, and a window mapped before the manager
-# runs may never be shown. So a client of ours connects first, and the
-# intro starts once the manager says (on the root window) that it manages
-# windows.
+# when an X client connects, and a window mapped before the manager runs
+# may never be shown. So before each start of the intro a client of ours
+# connects first, and the intro starts once the manager says (on the root
+# window) that it manages windows.
 wait_for_xwayland_wm() {
   for _ in $(seq 200); do
     DISPLAY=$XWAYLAND_DISPLAY XAUTHORITY=${XWAYLAND_AUTH:-/dev/null} xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null \
@@ -93,6 +92,7 @@ start_intro_on() {
   local way=$1
   shift
   if [ "$way" = xwayland ]; then
+    wait_for_xwayland_wm
     start_intro -u WAYLAND_DISPLAY DISPLAY="$XWAYLAND_DISPLAY" XAUTHORITY="${XWAYLAND_AUTH:-/dev/null}" \
       XDG_RUNTIME_DIR="$RUNTIME_DIR" "$@"
   else
