@@ -80,6 +80,13 @@ def sample(table, t):
     return np.interp(t, np.linspace(0.0, 1.0, len(table)), table)
 
 
+def lobed(rng, theta, waves):
+    """An uneven outline round a centre: for each (k, low, high) a wave of k
+    lobes with a random depth between low and high and a random phase, as a
+    fraction of the radius at angle theta."""
+    return sum(rng.uniform(lo, hi) * np.cos(k * theta + rng.uniform(0, 2 * np.pi)) for k, lo, hi in waves)
+
+
 def blend(canvas, coverage, color):
     a = np.clip(coverage, 0.0, 1.0)[..., None]
     canvas *= 1.0 - a
@@ -323,8 +330,7 @@ def brush_stroke(canvas, p0, p1, seed, press=1.0, alpha=None, bow=8.0):
     own = np.random.default_rng((seed, 7))  # the blob's own draws, so the stroke's stay as they were
     along = t * length - 0.95 * half
     theta = np.arctan2(sc, along)
-    lobes = sum(own.uniform(0.3, 1.0) * 0.1 / k ** 0.3 * np.cos(k * theta + own.uniform(0, 2 * np.pi))
-                for k in (3, 4, 6, 9))
+    lobes = lobed(own, theta, ((k, 0.03 / k ** 0.3, 0.1 / k ** 0.3) for k in (3, 4, 6, 9)))
     frill = np.interp(np.mod(theta, 2 * np.pi), np.linspace(0, 2 * np.pi, 720), smooth_noise(own, 90, 720))
     blob_r = half * 1.1 * (1.0 + lobes) + frill * 1.6 * S
     # ahead of its middle the blob merges into the stroke's own sides
@@ -452,7 +458,8 @@ LANDINGS = (((200, 88), (1208, 636)), ((1206, 90), (198, 642)))
 
 def drips_and_spatter(canvas, alpha, seed=1492):
     """Paint that ran and flew: from the lower edge of the strokes where
-    they cross the plate, drips run down the enamel, each its own length, wandering a little, narrowing to a point or gathering at the
+    they cross the plate, drips run down the enamel, each its own length,
+    wandering a little, narrowing to a point or gathering at the
     foot into an uneven sag; spatter is flung ahead of where the brush hit
     the picture and shed along both strokes, the drops stretched the way
     they flew, with a few specks past them."""
@@ -507,8 +514,7 @@ def drips_and_spatter(canvas, alpha, seed=1492):
             - np.hypot(along / stretch_here, across)
         if r > 1.5:  # a big drop hits unevenly: its edge in lobes
             theta = np.arctan2(across, along)
-            field += r * sum(shape.uniform(0.04, 0.12) * np.cos(k * theta + shape.uniform(0, 2 * np.pi))
-                             for k in (3, 5, 7))
+            field += r * lobed(shape, theta, ((k, 0.04, 0.12) for k in (3, 5, 7)))
         paint_blob(canvas[by0:by1, bx0:bx1], alpha[by0:by1, bx0:bx1], field * S)
 
     shape = np.random.default_rng((seed, 1))  # the splats' own draws, so the drops above stay put
